@@ -1,0 +1,81 @@
+// The library's global board state, station kinds, transfers and waits.
+//
+// One open board per process. InitDll, BdOpen and BdClose change this state while
+// no other thread uses the library; command calls only read it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "cmdbuf.h"
+#include "platform.h"
+#include "qrlink00.h"
+
+namespace qrl {
+
+constexpr int kStations = 16;  // 0 = the board itself, 1..15 on the network
+constexpr int32_t kBoardStationType = 255;
+
+enum StationKind : int { kNoStation = 0, kAxisStation = 1, kIoStation = 2 };
+
+struct BoardState {
+    int32_t family = 0;  // 0 until InitDll; 1 vx710s10, 2 vx880s10
+    int32_t open = 0;    // 1 after a BdOpen that ran to the end
+    std::unique_ptr<DeviceChannel> device;
+    int32_t stations[kStations] = {};  // application type codes; 0 = none or dropped
+    int32_t mcode[kStations][2] = {};  // M-code low, high
+    int32_t ocode[kStations][2] = {};  // O-code 0, 1
+};
+
+BoardState& Board();
+// Returns every global to its load-time state (tests only; closes no handle).
+void ResetBoardForTests();
+
+// Kind of station n (0..15) from the station table.
+StationKind KindOf(int station);
+inline bool IsAxis(int station) { return KindOf(station) == kAxisStation; }
+// Station (1..15) that a command or read entry addresses through its Offset, or -1.
+int StationOfEntry(int32_t select, int32_t offset);
+
+// Exchanges. All return 0 or a negative status.
+//   TransferCommands: ioctl 0x222004 with the call-log hooks around it; -1 on failure.
+//   TransferDirect:   ioctl 0x222000, never logged; -1 on failure.
+//   SendCommand:      TransferCommands until entry 0 reports 0: 0, -1, -7 after
+//                     2000 ms, or a final ReturnCode below -32770 at once.
+int32_t TransferCommands(CommandBuffer& b);
+int32_t TransferDirect(CommandBuffer& b);
+int32_t SendCommand(CommandBuffer& b);
+
+// Polling waits on one station's response area (entry 0 only). Each yields once per
+// pass, never sleeps, and ends strictly after its limit; a failed exchange (-1) or a
+// ReturnCode below -32769 is returned at once.
+int32_t WaitReady(int station);                                        // -7 at 2000 ms
+int32_t WaitResponse(int station, int32_t expected, int32_t limit_ms); // -8
+int32_t WaitEcho(int entry, int station, const CommandBuffer& sent, int first, int last,
+                 int32_t limit_ms);                                    // -9
+int32_t WaitServoOn(int station);                                      // -10 at 2000 ms
+int32_t WaitServoOff(int station);                                     // -11 at 2000 ms
+
+// Reads the station's 17-byte response area into entry 0 of b (template `tpl`) with
+// one TransferCommands. Returns its result (0 or -1).
+int32_t ReadResponse(CommandBuffer& b, int station, int tpl = kTplZero);
+
+// One deadline for every polling loop: the limit is exceeded when strictly more
+// than limit_ms have passed since construction.
+class Deadline {
+public:
+    explicit Deadline(int32_t limit_ms);
+    bool Expired() const;
+
+private:
+    int64_t start_;
+    int32_t limit_;
+};
+
+// Milliseconds to wait in BdClose between the close commands and the final write.
+constexpr uint32_t kCloseSettleMs = 100;
+constexpr int32_t kStandardLimitMs = 2000;
+constexpr int32_t kConfigLimitMs = 6000;
+constexpr int32_t kSetupEchoLimitMs = 600;
+
+}  // namespace qrl
