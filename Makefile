@@ -1,0 +1,65 @@
+# VX-7105 host software: top-level commands.
+#   make test      install what is missing, build native and Win32, run every test
+#   make demo      the sample application against the virtual board under Wine, log decoded
+#   make bench     exchanges per second with and without the call log
+#   make screenshots   PNGs of every dialog page under Xvfb (build/screenshots)
+#   make package   NSIS installer and zip of the deliverables and the SDK
+BUILD   ?= $(CURDIR)/build
+NATIVE  := $(BUILD)/native
+WIN     := $(BUILD)/win32
+PREFIX  := $(BUILD)/wineprefix
+JOBS    ?= 2
+export WINEPREFIX := $(PREFIX)
+export WINEARCH   := win32
+export WINEDEBUG  := -all
+export WINEDLLOVERRIDES := mscoree,mshtml=
+
+.PHONY: all deps native win32 prefix test test-native test-win32 demo bench screenshots package soak clean
+
+all: native win32
+
+deps:
+	@bash scripts/deps.sh
+
+native: deps
+	@cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=ON >/dev/null
+	@cmake --build $(NATIVE) -j$(JOBS)
+
+win32: deps
+	@cmake -S . -B $(WIN) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-i686-mingw.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DVX_WINEPREFIX=$(PREFIX) >/dev/null
+	@cmake --build $(WIN) -j$(JOBS)
+
+prefix: deps
+	@bash scripts/wineprefix.sh $(PREFIX)
+
+test-native: native
+	@cd $(NATIVE) && ctest --output-on-failure --timeout 900
+
+# One persistent wineserver for the whole run (start-up costs seconds per process
+# otherwise); it is stopped whatever the outcome.
+test-win32: win32 prefix
+	@wineserver -p; rc=0; \
+	 ( cd $(WIN) && ctest --output-on-failure --timeout 900 ) || rc=$$?; \
+	 wineserver -k; exit $$rc
+
+test: test-native test-win32
+	@echo "make test: native and Win32 suites passed"
+
+demo: win32 prefix
+	@bash scripts/demo.sh $(WIN) $(BUILD)
+
+bench: win32 prefix
+	@bash scripts/bench.sh $(WIN)
+
+screenshots: win32 prefix
+	@bash scripts/screenshots.sh $(WIN) $(BUILD)
+
+soak: win32 prefix
+	@bash scripts/soak.sh $(WIN) full
+
+package: win32 prefix
+	@bash scripts/package.sh $(WIN) $(BUILD)
+
+clean:
+	rm -rf $(BUILD)
