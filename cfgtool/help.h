@@ -37,3 +37,6 @@ void HelpUninitialize();
 // is asked (also when it is unavailable). nullptr switches it off.
 using HelpTopicObserver = void (*)(unsigned topic);
 void SetHelpTopicObserver(HelpTopicObserver observer);
+
+// Whether the HTML Help entry point has been found (after the first request).
+bool HelpLibraryLoaded();
