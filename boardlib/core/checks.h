@@ -44,4 +44,25 @@ int FillAxisBatch(CommandBuffer& b, StationRange range, int tpl, Patch patch) {
 }
 inline void NoPatch(uint8_t*, int, int) {}
 
+// The one road of every batch command: one entry per axis station of the range
+// (ascending), one SendCommand for the whole buffer, then confirm(sent, station, k)
+// for each of those stations in the same order, k being its entry index. The first
+// non-zero result ends the call; later stations are not awaited. A range without
+// any axis station (only possible with -1) sends nothing and succeeds: the driver
+// would otherwise judge an entry 0 that nothing filled.
+template <typename Patch, typename Confirm>
+int32_t RunAxisBatch(StationRange range, int tpl, Patch patch, Confirm confirm) {
+    CommandBuffer b;
+    if (FillAxisBatch(b, range, tpl, patch) == 0) return QRL_OK;
+    if (int32_t r = SendCommand(b)) return r;
+    int k = 0;
+    for (int n = range.first; n <= range.last; ++n) {
+        if (!IsAxis(n)) continue;
+        if (int32_t r = confirm(static_cast<const CommandBuffer&>(b), n, k)) return r;
+        ++k;
+    }
+    return QRL_OK;
+}
+inline int32_t NoConfirm(const CommandBuffer&, int, int) { return QRL_OK; }
+
 }  // namespace qrl

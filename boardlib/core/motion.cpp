@@ -1,0 +1,124 @@
+// Axis motion commands and the option-table setters.
+//
+// A motion command returns as soon as the board has accepted it (SendCommand saw
+// ReturnCode 0 for entry 0); completion shows later in the status word. The
+// single-station commands go through the same batch road as AxDown with a
+// one-station range, so both forms differ only in their data.
+#include "axisdata.h"
+#include "checks.h"
+
+using namespace qrl;
+
+namespace {
+
+bool Ocode0Ok(int32_t v) { return InRange(v, 0, 2); }
+bool Ocode1Ok(int32_t v) { return InRange(v, 0, 1); }
+bool ModeOk(int32_t v) { return InRange(v, 0, 3); }
+
+// Open and kind checks, then one motion entry per axis station of the range.
+int32_t SendMotion(int32_t station, int tpl, const AxisData& data) {
+    if (int32_t r = CheckOpenAndKind(station, kAxisStation)) return r;
+    return RunAxisBatch(RangeOf(station), tpl, data, NoConfirm);
+}
+
+// Sets one option-table pair for one axis station or every axis station (-1).
+// No open check: the tables are plain library state.
+int32_t SetOption(int32_t station, int32_t (*table)[2], int column, int32_t value) {
+    if (station != -1 && !IsAxis(station)) return QRL_E_ARG;
+    const StationRange range = RangeOf(station);
+    for (int n = range.first; n <= range.last; ++n)
+        if (IsAxis(n)) table[n][column] = value;
+    return QRL_OK;
+}
+
+}  // namespace
+
+// Home search. value: command word 2 (station units), mode 0..3. Non-blocking.
+// 0, -2, -5, SendCommand codes.
+extern "C" int32_t QRL_CALL AxHome(int32_t station, int32_t value, int32_t mode) {
+    if (!StationArgOk(station, false) || !ModeOk(mode)) return QRL_E_ARG;
+    return SendMotion(station, kTplHome, AxisData::FromTables(mode, 0, value));
+}
+
+// AxHome with the O-codes given (ocode0 0..2, ocode1 0..1) instead of the table's.
+extern "C" int32_t QRL_CALL AxHomeOp(int32_t station, int32_t value, int32_t ocode0, int32_t ocode1,
+                                     int32_t mode) {
+    if (!StationArgOk(station, false) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1) || !ModeOk(mode))
+        return QRL_E_ARG;
+    return SendMotion(station, kTplHome, AxisData::WithOcodes(ocode0, ocode1, mode, 0, value));
+}
+
+// Feed by `value` (command word 2). Non-blocking. 0, -2, -5, SendCommand codes.
+extern "C" int32_t QRL_CALL AxFeed(int32_t station, int32_t value) {
+    if (!StationArgOk(station, false)) return QRL_E_ARG;
+    return SendMotion(station, kTplFeed, AxisData::FromTables(0, 0, value));
+}
+
+extern "C" int32_t QRL_CALL AxFeedOp(int32_t station, int32_t value, int32_t ocode0, int32_t ocode1) {
+    if (!StationArgOk(station, false) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1)) return QRL_E_ARG;
+    return SendMotion(station, kTplFeed, AxisData::WithOcodes(ocode0, ocode1, 0, 0, value));
+}
+
+// NC positioning: value1 and value2 are command words 1 and 2, passed unchanged.
+extern "C" int32_t QRL_CALL AxNc(int32_t station, int32_t value1, int32_t value2) {
+    if (!StationArgOk(station, false)) return QRL_E_ARG;
+    return SendMotion(station, kTplNc, AxisData::FromTables(0, value1, value2));
+}
+
+extern "C" int32_t QRL_CALL AxNcOp(int32_t station, int32_t value1, int32_t value2, int32_t ocode0,
+                                   int32_t ocode1) {
+    if (!StationArgOk(station, false) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1)) return QRL_E_ARG;
+    return SendMotion(station, kTplNc, AxisData::WithOcodes(ocode0, ocode1, 0, value1, value2));
+}
+
+// Extended NC positioning with a mode 0..3.
+extern "C" int32_t QRL_CALL AxNcEx(int32_t station, int32_t value1, int32_t value2, int32_t mode) {
+    if (!StationArgOk(station, false) || !ModeOk(mode)) return QRL_E_ARG;
+    return SendMotion(station, kTplNcEx, AxisData::FromTables(mode, value1, value2));
+}
+
+extern "C" int32_t QRL_CALL AxNcExOp(int32_t station, int32_t value1, int32_t value2, int32_t ocode0,
+                                     int32_t ocode1, int32_t mode) {
+    if (!StationArgOk(station, false) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1) || !ModeOk(mode))
+        return QRL_E_ARG;
+    return SendMotion(station, kTplNcEx, AxisData::WithOcodes(ocode0, ocode1, mode, value1, value2));
+}
+
+// Deceleration stop of one axis station or all (-1), one exchange. Non-blocking.
+extern "C" int32_t QRL_CALL AxDown(int32_t station) {
+    if (!StationArgOk(station, true)) return QRL_E_ARG;
+    return SendMotion(station, kTplDown, AxisData::FromTables());
+}
+
+// AxDown with the same given O-codes for every station addressed.
+extern "C" int32_t QRL_CALL AxDownOp(int32_t station, int32_t ocode0, int32_t ocode1) {
+    if (!StationArgOk(station, true) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1)) return QRL_E_ARG;
+    return SendMotion(station, kTplDown, AxisData::WithOcodes(ocode0, ocode1));
+}
+
+// Emergency stop (and its release) of one axis station or all (-1): template only.
+extern "C" int32_t QRL_CALL AxEmg(int32_t station) {
+    if (!StationArgOk(station, true)) return QRL_E_ARG;
+    return SendMotion(station, kTplEmg, AxisData());
+}
+
+extern "C" int32_t QRL_CALL AxEmgOff(int32_t station) {
+    if (!StationArgOk(station, true)) return QRL_E_ARG;
+    return SendMotion(station, kTplEmgOff, AxisData());
+}
+
+// Chooses the two monitor items (low, high: 0..15) of one axis station or all (-1).
+// Needs no open board. 0, -2.
+extern "C" int32_t QRL_CALL McodePut(int32_t station, int32_t low, int32_t high) {
+    if (!StationArgOk(station, true) || !InRange(low, 0, 15) || !InRange(high, 0, 15)) return QRL_E_ARG;
+    if (station != -1 && !IsAxis(station)) return QRL_E_ARG;
+    SetOption(station, Board().mcode, 0, low);
+    return SetOption(station, Board().mcode, 1, high);
+}
+
+// Sets O-code `index` (0..1) to `value` (0..2) for one axis station or all (-1).
+// Needs no open board. 0, -2.
+extern "C" int32_t QRL_CALL OcodePut(int32_t station, int32_t index, int32_t value) {
+    if (!StationArgOk(station, true) || !InRange(index, 0, 1) || !InRange(value, 0, 2)) return QRL_E_ARG;
+    return SetOption(station, Board().ocode, index, value);
+}

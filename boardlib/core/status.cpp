@@ -1,0 +1,207 @@
+// Status, monitor and response reads of an axis station, and the two exported
+// polling waits.
+//
+// Every read is one TransferCommands of the station's 17-byte response area, a
+// snapshot of that moment. Out-parameters are written only on success, except
+// where a function says otherwise.
+#include <cstring>
+
+#include "axisdata.h"
+#include "checks.h"
+
+using namespace qrl;
+
+namespace {
+
+constexpr int32_t kMonitorCode = 0x30;
+
+// Response codes after which the response area carries no monitor values: the
+// parameter, configuration, alarm-clear, preset and encoder commands, and 0x00
+// before any command.
+bool CarriesNoMonitor(uint8_t code) {
+    switch (code) {
+    case 0x00: case 0x01: case 0x02: case 0x04: case 0x06:
+    case 0x1B: case 0x1C: case 0x20: case 0x23: case 0x24:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Response codes after which the monitor fields are current.
+bool CarriesMonitor(uint8_t code) {
+    switch (code) {
+    case 0x25: case 0x30: case 0x31: case 0x32: case 0x34: case 0x35:
+    case 0x36: case 0x38: case 0x39: case 0x3A: case 0x3F:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Open flag, then the station must be an axis station.
+int32_t CheckAxis(int32_t station) { return CheckOpenAndKind(station, kAxisStation); }
+
+// A read whose transfer succeeded but whose entry reports a non-zero code.
+int32_t ReadOrCode(CommandBuffer& b, int station) {
+    if (int32_t r = ReadResponse(b, station)) return r;
+    return b.ReturnCode(0);
+}
+
+// The monitor request: asks the station to put fresh monitor values in its
+// response area.
+void BuildMonitorRequest(CommandBuffer& b, int station) {
+    SetTemplateEntry(b, 0, kSelWrite, CommandArea(station), kTplMonitor, 16);
+    b.Data(0)[13] = McodeByte(station);
+}
+
+void CopyAlarmStatus(const uint8_t* d, QRL_RESPONSE& rec) {
+    rec.alarm = d[kRspAlarm];
+    rec.status = GetU16(d + kRspStatus);
+}
+
+void CopyAll(const uint8_t* d, QRL_RESPONSE& rec) {
+    CopyAlarmStatus(d, rec);
+    rec.monitor1 = GetI32(d + kRspMonitor1);
+    rec.monitor2 = GetI32(d + kRspMonitor2);
+    rec.mcode = d[kRspMcode];
+    rec.iodata = GetU16(d + kRspIoData);
+}
+
+// The loop of RdyWait and RspWait: reads (template 4) until `done` holds with
+// ReturnCode 0. The clock starts before the argument check; at least one read is
+// made. The board must be open: a closed board's handle is gone.
+template <typename Done>
+int32_t ExportedWait(int32_t station, int32_t timeout_code, Done done) {
+    Deadline deadline(kStandardLimitMs);
+    if (!StationArgOk(station, false)) return QRL_E_ARG;
+    if (!Board().open) return QRL_E_NOTOPEN;
+    Clock& clock = CurrentPlatform().Time();
+    for (;;) {
+        if (deadline.Expired()) return timeout_code;
+        CommandBuffer b;
+        if (int32_t r = ReadResponse(b, station, kTplArea)) return r;
+        const int32_t rc = b.ReturnCode(0);
+        if (rc < -32769) return rc;
+        clock.Yield();
+        if (rc == 0 && done(b.Data(0))) return QRL_OK;
+    }
+}
+
+}  // namespace
+
+// Status word of an axis station into *status, stored whatever the ReturnCode.
+// Returns the entry's ReturnCode (0 normally), -1, -2, -5.
+extern "C" int32_t QRL_CALL StdtStGet(int32_t station, uint16_t* status) {
+    if (!StationArgOk(station, false) || status == nullptr) return QRL_E_ARG;
+    if (int32_t r = CheckAxis(station)) return r;
+    CommandBuffer b;
+    if (int32_t r = ReadResponse(b, station)) return r;
+    *status = GetU16(b.Data(0) + kRspStatus);
+    return b.ReturnCode(0);
+}
+
+// Bit `bit` (0..15) of the status word into *state as 0 or 1. After a failed read
+// *state is 0. Returns StdtStGet's result, or -2, -5.
+extern "C" int32_t QRL_CALL StdtGet(int32_t station, int32_t bit, int32_t* state) {
+    if (!StationArgOk(station, false) || !InRange(bit, 0, 15) || state == nullptr) return QRL_E_ARG;
+    if (int32_t r = CheckAxis(station)) return r;
+    uint16_t word = 0;
+    const int32_t r = StdtStGet(station, &word);
+    *state = (word >> bit) & 1;
+    return r;
+}
+
+// Monitor value chosen by `code` (the station's M-code low or high) into *data.
+// When the last response carries no monitor data the station is asked for it
+// first. Up to three 2000 ms waits. 0, -1, -2, -5, -7, -8, or a non-zero ReturnCode.
+extern "C" int32_t QRL_CALL MonGet(int32_t station, int32_t code, int32_t* data) {
+    if (!StationArgOk(station, false)) return QRL_E_ARG;
+    const int32_t low = Board().mcode[station][0], high = Board().mcode[station][1];
+    if (code != low && code != high) return QRL_E_ARG;
+    if (data == nullptr) return QRL_E_ARG;
+    if (int32_t r = CheckAxis(station)) return r;
+
+    if (int32_t r = WaitReady(station)) return r;
+    CommandBuffer b;
+    if (int32_t r = ReadOrCode(b, station)) return r;
+    if (CarriesNoMonitor(b.Data(0)[kRspCode])) {
+        if (int32_t r = WaitReady(station)) return r;
+        CommandBuffer req;
+        BuildMonitorRequest(req, station);
+        if (int32_t r = TransferCommands(req)) return r;
+        if (int32_t rc = req.ReturnCode(0)) return rc;
+        if (int32_t r = WaitResponse(station, kMonitorCode, kStandardLimitMs)) return r;
+        if (int32_t r = ReadResponse(b, station)) return r;  // ReturnCode not judged here
+    }
+    // With equal M-codes, monitor value 1 wins.
+    *data = GetI32(b.Data(0) + (code == low ? kRspMonitor1 : kRspMonitor2));
+    return QRL_OK;
+}
+
+// I/O data word (response bytes 14..15), zero-extended into *data; asks for fresh
+// data like MonGet, but through SendCommand and without ready waits.
+// 0, -1, -2, -5, -8, SendCommand codes, or a non-zero ReturnCode.
+extern "C" int32_t QRL_CALL IodtGet(int32_t station, int32_t* data) {
+    if (!StationArgOk(station, false) || data == nullptr) return QRL_E_ARG;
+    if (int32_t r = CheckAxis(station)) return r;
+    CommandBuffer b;
+    if (int32_t r = ReadOrCode(b, station)) return r;
+    if (CarriesNoMonitor(b.Data(0)[kRspCode])) {
+        CommandBuffer req;
+        BuildMonitorRequest(req, station);
+        if (int32_t r = SendCommand(req)) return r;
+        if (int32_t r = WaitResponse(station, kMonitorCode, kStandardLimitMs)) return r;
+        if (int32_t r = ReadResponse(b, station)) return r;
+    }
+    *data = static_cast<int32_t>(GetU16(b.Data(0) + kRspIoData));
+    return QRL_OK;
+}
+
+// Whole response of record->station into the record. A non-zero ReturnCode is
+// returned with the record untouched. 0, -1, -2, -5, or the ReturnCode.
+extern "C" int32_t QRL_CALL McRspGet(QRL_RESPONSE* record) {
+    if (record == nullptr) return QRL_E_ARG;
+    const int32_t station = record->station;
+    if (!StationArgOk(station, false)) return QRL_E_ARG;
+    if (int32_t r = CheckAxis(station)) return r;
+    CommandBuffer b;
+    if (int32_t r = ReadOrCode(b, station)) return r;
+    CopyAll(b.Data(0), *record);
+    return QRL_OK;
+}
+
+// As McRspGet, but judges the response: a negative ReturnCode leaves the record
+// untouched; a positive one fills it and is returned; with 0, a response without
+// monitor data fills only alarm and status and returns -15.
+extern "C" int32_t QRL_CALL MnRspGet(QRL_RESPONSE* record) {
+    if (record == nullptr) return QRL_E_ARG;
+    const int32_t station = record->station;
+    if (!StationArgOk(station, false)) return QRL_E_ARG;
+    if (int32_t r = CheckAxis(station)) return r;
+    CommandBuffer b;
+    if (int32_t r = ReadResponse(b, station)) return r;
+    const int32_t rc = b.ReturnCode(0);
+    const uint8_t* d = b.Data(0);
+    if (rc < 0) return rc;
+    if (rc > 0 || CarriesMonitor(d[kRspCode])) {
+        CopyAll(d, *record);
+        return rc;
+    }
+    CopyAlarmStatus(d, *record);
+    return QRL_E_NOMONITOR;
+}
+
+// Blocks until the station reports ready (status bit 2), at most 2000 ms.
+// 0, -1, -2, -5, -12, or a ReturnCode below -32769.
+extern "C" int32_t QRL_CALL RdyWait(int32_t station) {
+    return ExportedWait(station, QRL_E_RDYWAIT,
+                        [](const uint8_t* d) { return (GetU16(d + kRspStatus) & kStatusReady) != 0; });
+}
+
+// Blocks until the station's response code equals the low byte of `code`, at most
+// 2000 ms; the status word is not looked at. 0, -1, -2, -5, -13, or a final code.
+extern "C" int32_t QRL_CALL RspWait(int32_t station, int32_t code) {
+    const uint8_t want = static_cast<uint8_t>(code);
+    return ExportedWait(station, QRL_E_RSPWAIT, [want](const uint8_t* d) { return d[kRspCode] == want; });
+}
