@@ -1,0 +1,12 @@
+# Sourced by the scripts: the Wine environment of the build's own prefix.
+#   . scripts/wine-env.sh BUILD_ROOT
+vx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEPREFIX=${WINEPREFIX:-$1/wineprefix}
+export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+bash "$vx_root/scripts/wineprefix.sh" "$WINEPREFIX"
+# Runs a Windows program quietly (Wine's own chatter goes to stderr).
+w() { wine "$@"; }
+# HKLM value helpers through Wine's reg.exe.
+reg_dword() { wine reg add "HKLM\\$1" /v "$2" /t REG_DWORD /d "$3" /f >/dev/null; }
+reg_sz() { wine reg add "HKLM\\$1" /v "$2" /t REG_SZ /d "$3" /f >/dev/null; }
+DLL_KEY='SYSTEM\CurrentControlSet\Services\vx710s10\Parameters\Device0\Settings\Dll'
