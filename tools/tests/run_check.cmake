@@ -1,0 +1,16 @@
+# Runs PROG (through EMU when cross-compiled) with ARGS and checks its exit status
+# and that its combined output matches PATTERN.
+separate_arguments(args UNIX_COMMAND "${ARGS}")
+set(cmd ${PROG} ${args})
+if(EMU)
+  set(cmd ${EMU} ${cmd})
+endif()
+execute_process(COMMAND ${cmd} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+set(all "${out}${err}")
+if(NOT rc EQUAL RC)
+  message(FATAL_ERROR "exit status ${rc}, expected ${RC}\n${all}")
+endif()
+if(NOT all MATCHES "${PATTERN}")
+  message(FATAL_ERROR "output does not match '${PATTERN}':\n${all}")
+endif()
+message(STATUS "ok: ${all}")
