@@ -4,6 +4,7 @@
 #   make bench     exchanges per second with and without the call log
 #   make screenshots   PNGs of every dialog page under Xvfb (build/screenshots)
 #   make package   NSIS installer and zip of the deliverables and the SDK
+SHELL   := /bin/bash
 BUILD   ?= $(CURDIR)/build
 NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win32
@@ -14,7 +15,10 @@ export WINEARCH   := win32
 export WINEDEBUG  := -all
 export WINEDLLOVERRIDES := mscoree,mshtml=
 
-.PHONY: all deps native win32 prefix test test-native test-win32 demo bench screenshots package soak clean
+FUZZ    := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 45
+
+.PHONY: all deps native win32 prefix test test-native test-win32 test-fuzz demo bench screenshots package soak clean
 
 all: native win32
 
@@ -43,7 +47,16 @@ test-win32: win32 prefix
 	 ( cd $(WIN) && ctest --output-on-failure --timeout 900 ) || rc=$$?; \
 	 wineserver -k; exit $$rc
 
-test: test-native test-win32
+# The fuzz target over the core's outside inputs, for a bounded time.
+test-fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=Debug -DVX_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ) -j$(JOBS) --target fuzz_core
+	@mkdir -p $(FUZZ)/corpus
+	@$(FUZZ)/boardlib/fuzz_core -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
+	  $(FUZZ)/corpus 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss|Done|INFO: Seed)' ; \
+	 test $${PIPESTATUS[0]} -eq 0
+
+test: test-native test-fuzz test-win32
 	@echo "make test: native and Win32 suites passed"
 
 demo: win32 prefix
