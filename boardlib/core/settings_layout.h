@@ -26,6 +26,8 @@ constexpr const char* kDllKey = VXREG_DEV("vx710s10") "\\Settings\\Dll";
 constexpr const char* kDllLogItemsKey = VXREG_DEV("vx710s10") "\\Settings\\Dll\\LogSetting";
 constexpr const char* kDllKey880 = VXREG_DEV("vx880s10") "\\Settings\\Dll";
 constexpr const char* kDllLogItemsKey880 = VXREG_DEV("vx880s10") "\\Settings\\Dll\\LogSetting";
+constexpr const char* kServiceKey880 = VXREG_SVC("vx880s10");
+constexpr const char* kParametersKey880 = VXREG_SVC("vx880s10") "\\Parameters";
 #undef VXREG_DEV
 #undef VXREG_SVC
 

@@ -1,0 +1,169 @@
+#include "pipe_server.h"
+
+#include <cstring>
+
+#include "cmdbuf.h"
+#include "pipe_protocol.h"
+
+namespace vxsim {
+
+namespace {
+constexpr DWORD kPipeBuffer = 8192;
+}
+
+PipeServer::PipeServer(std::string name, vboard::VirtualBoard& board, bool allow_stop)
+    : name_(std::move(name)), board_(board), allow_stop_(allow_stop) {
+    stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    stop_requested_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
+
+PipeServer::~PipeServer() {
+    Stop();
+    CloseHandle(stop_);
+    CloseHandle(stop_requested_);
+}
+
+HANDLE PipeServer::NewInstance() {
+    return CreateNamedPipeA(name_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
+                            PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
+                            kPipeBuffer, kPipeBuffer, 0, nullptr);
+}
+
+bool PipeServer::Start() {
+    if (started_) return true;
+    ResetEvent(stop_);
+    HANDLE first = NewInstance();
+    if (first == INVALID_HANDLE_VALUE) return false;
+    started_ = true;
+    accept_ = std::thread(&PipeServer::AcceptLoop, this, first);
+    return true;
+}
+
+void PipeServer::Stop() {
+    if (!started_) return;
+    SetEvent(stop_);
+    if (accept_.joinable()) accept_.join();
+    std::vector<std::thread> clients;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        clients.swap(clients_);
+    }
+    for (auto& t : clients) t.join();
+    started_ = false;
+}
+
+// Waits for an overlapped operation or the stop event. False on stop or failure.
+bool PipeServer::WaitIo(HANDLE pipe, OVERLAPPED& ov, DWORD* n, bool* more_data) {
+    HANDLE events[2] = {ov.hEvent, stop_};
+    DWORD w = WaitForMultipleObjects(2, events, FALSE, INFINITE);
+    if (w != WAIT_OBJECT_0) {
+        CancelIo(pipe);
+        DWORD ignored;
+        GetOverlappedResult(pipe, &ov, &ignored, TRUE);
+        return false;
+    }
+    if (GetOverlappedResult(pipe, &ov, n, FALSE)) return true;
+    if (more_data && GetLastError() == ERROR_MORE_DATA) {
+        *more_data = true;
+        return true;
+    }
+    return false;
+}
+
+void PipeServer::AcceptLoop(HANDLE pipe) {
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    while (pipe != INVALID_HANDLE_VALUE) {
+        ResetEvent(ov.hEvent);
+        bool connected = ConnectNamedPipe(pipe, &ov) != 0;
+        if (!connected) {
+            DWORD err = GetLastError();
+            DWORD n;
+            if (err == ERROR_PIPE_CONNECTED) connected = true;
+            else if (err == ERROR_IO_PENDING) connected = WaitIo(pipe, ov, &n, nullptr);
+        }
+        if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) {
+            CloseHandle(pipe);
+            break;
+        }
+        if (connected) {
+            std::lock_guard<std::mutex> lock(mu_);
+            clients_.emplace_back(&PipeServer::Serve, this, pipe);
+        } else {
+            CloseHandle(pipe);
+        }
+        pipe = NewInstance();
+        if (pipe == INVALID_HANDLE_VALUE) {
+            // Out of instances or handles: try again shortly unless stopping.
+            if (WaitForSingleObject(stop_, 50) == WAIT_OBJECT_0) break;
+            pipe = NewInstance();
+        }
+    }
+    CloseHandle(ov.hEvent);
+}
+
+void PipeServer::Serve(HANDLE pipe) {
+    OVERLAPPED ov{};
+    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    // One byte more than a request, so an oversized message is seen as such.
+    uint8_t request[vboard::kPipeMessageSize + 1];
+    uint8_t reply[vboard::kPipeMessageSize];
+    for (;;) {
+        size_t len = 0;
+        bool more = true, ok = true;
+        while (more && ok) {
+            more = false;
+            uint8_t* dst = len < sizeof request ? request + len : request;
+            DWORD room = len < sizeof request ? static_cast<DWORD>(sizeof request - len) : sizeof request;
+            DWORD n = 0;
+            ResetEvent(ov.hEvent);
+            if (ReadFile(pipe, dst, room, &n, &ov)) {
+                ok = true;
+            } else if (GetLastError() == ERROR_MORE_DATA) {
+                more = true;
+            } else if (GetLastError() == ERROR_IO_PENDING) {
+                ok = WaitIo(pipe, ov, &n, &more);
+            } else {
+                ok = false;
+            }
+            len += n;  // beyond the buffer only the count matters: it is malformed anyway
+        }
+        if (!ok) break;
+        vboard::PipeOutcome o = vboard::HandlePipeRequest(board_, request, len, reply, allow_stop_);
+        DWORD n = 0;
+        ResetEvent(ov.hEvent);
+        if (!WriteFile(pipe, reply, sizeof reply, &n, &ov)) {
+            if (GetLastError() != ERROR_IO_PENDING || !WaitIo(pipe, ov, &n, nullptr)) break;
+        }
+        if (o.stop) SetEvent(stop_requested_);
+    }
+    DisconnectNamedPipe(pipe);
+    CloseHandle(pipe);
+    CloseHandle(ov.hEvent);
+}
+
+bool Transact(const std::string& name, uint32_t code, uint8_t* buffer, uint32_t* result) {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 20 && h == INVALID_HANDLE_VALUE; ++attempt) {
+        h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            if (GetLastError() != ERROR_PIPE_BUSY) return false;
+            WaitNamedPipeA(name.c_str(), 2000);
+        }
+    }
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    SetNamedPipeHandleState(h, &mode, nullptr, nullptr);
+    uint8_t req[vboard::kPipeMessageSize], rep[vboard::kPipeMessageSize];
+    qrl::PutU32(req, code);
+    std::memcpy(req + 4, buffer, 1264);
+    DWORD n = 0;
+    bool ok = TransactNamedPipe(h, req, sizeof req, rep, sizeof rep, &n, nullptr) && n == sizeof rep;
+    CloseHandle(h);
+    if (!ok) return false;
+    if (result) *result = qrl::GetU32(rep);
+    std::memcpy(buffer, rep + 4, 1264);
+    return true;
+}
+
+}  // namespace vxsim
