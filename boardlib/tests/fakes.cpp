@@ -1,5 +1,7 @@
 #include "fakes.h"
 
+#include "calllog.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -244,11 +246,13 @@ bool FakePlatform::LibraryFileVersion(std::string& text) {
 
 Scope::Scope() {
     ResetBoardForTests();
+    ResetLogForTests();
     UsePlatform(&platform);
 }
 
 Scope::~Scope() {
     ResetBoardForTests();
+    ResetLogForTests();
     UsePlatform(nullptr);
 }
 
