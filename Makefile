@@ -5,6 +5,7 @@
 #   make screenshots   PNGs of every dialog page under Xvfb (build/screenshots)
 #   make package   NSIS installer and zip of the deliverables and the SDK
 SHELL   := /bin/bash
+MAKEFLAGS += --no-print-directory
 BUILD   ?= $(CURDIR)/build
 NATIVE  := $(BUILD)/native
 WIN     := $(BUILD)/win32
