@@ -46,7 +46,7 @@ class Clock {
 public:
     virtual ~Clock() = default;
     virtual int64_t NowMs() = 0;
-    virtual void Yield() = 0;
+    virtual void YieldProcessorTime() = 0;
     virtual void SleepMs(uint32_t ms) = 0;
 };
 

@@ -83,7 +83,7 @@ int32_t ExportedWait(int32_t station, int32_t timeout_code, Done done) {
         if (int32_t r = ReadResponse(b, station, kTplArea)) return r;
         const int32_t rc = b.ReturnCode(0);
         if (rc < -32769) return rc;
-        clock.Yield();
+        clock.YieldProcessorTime();
         if (rc == 0 && done(b.Data(0))) return QRL_OK;
     }
 }

@@ -33,7 +33,7 @@ int32_t Poll(int station, int32_t limit_ms, int32_t timeout_code, bool pre_yield
     Deadline deadline(limit_ms);
     for (;;) {
         if (deadline.Expired()) return timeout_code;
-        if (pre_yield) clock.Yield();
+        if (pre_yield) clock.YieldProcessorTime();
         CommandBuffer rb;
         int32_t r = ReadResponse(rb, station);
         if (r != QRL_OK) return r;
@@ -41,7 +41,7 @@ int32_t Poll(int station, int32_t limit_ms, int32_t timeout_code, bool pre_yield
         if (rc < kWaitFinalBelow) return rc;
         const uint8_t* d = rb.Data(0);
         Seen seen{d[kRspCode], GetU16(d + kRspStatus)};
-        if (!pre_yield) clock.Yield();
+        if (!pre_yield) clock.YieldProcessorTime();
         if (rc == 0 && done(seen, d)) return QRL_OK;
     }
 }
@@ -70,7 +70,7 @@ int32_t SendCommand(CommandBuffer& b) {
         if (r != QRL_OK) return r;
         int32_t rc = b.ReturnCode(0);
         if (rc < kSendFinalBelow) return rc;
-        clock.Yield();
+        clock.YieldProcessorTime();
         if (rc == 0) return QRL_OK;
     }
 }

@@ -15,7 +15,7 @@ int64_t FakeClock::NowMs() {
     return now;
 }
 
-void FakeClock::Yield() {
+void FakeClock::YieldProcessorTime() {
     std::lock_guard<std::mutex> g(mu);
     ++yields;
     now += yield_ms;

@@ -24,7 +24,7 @@ namespace fake {
 class FakeClock : public qrl::Clock {
 public:
     int64_t NowMs() override;
-    void Yield() override;
+    void YieldProcessorTime() override;
     void SleepMs(uint32_t ms) override;
 
     int64_t now = 0;

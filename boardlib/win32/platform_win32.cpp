@@ -61,7 +61,7 @@ public:
         QueryPerformanceCounter(&c);
         return static_cast<int64_t>(c.QuadPart / (freq_.QuadPart / 1000 ? freq_.QuadPart / 1000 : 1));
     }
-    void Yield() override { SwitchToThread(); }
+    void YieldProcessorTime() override { SwitchToThread(); }
     void SleepMs(uint32_t ms) override { Sleep(ms); }
 
 private:
