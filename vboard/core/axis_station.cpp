@@ -43,7 +43,8 @@ void IdText(int number, uint8_t type, int item, char out[17]) {
 AxisStation::AxisStation(int number, uint8_t type_byte) : number_(number), type_(type_byte) {}
 
 int64_t AxisStation::DurationFor(int64_t distance, int64_t speed) {
-    if (speed <= 0) speed = kDefaultSpeed;
+    speed = Abs64(speed);  // a negative speed word means the same speed
+    if (speed == 0) speed = kDefaultSpeed;
     int64_t d = Abs64(distance);
     // Huge distances would overflow the product; they are capped anyway.
     if (d > (int64_t{1} << 40)) return kMaxMoveMs;
