@@ -308,8 +308,8 @@ struct VirtualBoard::Impl {
             return rc::kOk;
         case qrl::kSelInput: {
             int n = StationAt(off);
+            std::memset(data, 0, size);  // a refused read never hands back the request bytes
             if (n < 0 || kinds[n] != Kind::Io) return rc::kBadStation;
-            std::memset(data, 0, size);
             if (silent[n]) return rc::kNoAnswer;
             for (int i = 0; i < std::min(size, 16); ++i) data[i] = Input(n, i);
             return rc::kOk;
