@@ -60,7 +60,7 @@ TEST_F(Dio, PortTwoWithInputBytes3412) {
     Inputs(4, {0x00, 0x00, 0x34, 0x12});
     const struct {
         const char* name;
-        int32_t (*call)(int32_t, int32_t, int32_t, int32_t, uint16_t*);
+        int32_t(QRL_CALL* call)(int32_t, int32_t, int32_t, int32_t, uint16_t*);
         int32_t mirror, invert;
         uint16_t want;
     } cases[] = {
@@ -96,7 +96,7 @@ TEST_F(Dio, EightAndThirtyTwoBitInputs) {
 
     const struct {
         const char* name;
-        int32_t (*call)(int32_t, int32_t, int32_t, int32_t, uint32_t*);
+        int32_t(QRL_CALL* call)(int32_t, int32_t, int32_t, int32_t, uint32_t*);
         int32_t port, mirror, invert;
         uint32_t want;
     } cases[] = {
@@ -204,7 +204,7 @@ TEST_F(Dio, OutputOffsetsSizesAndBytes) {
     OpenIo();
     const struct {
         const char* name;
-        int32_t (*call)(int32_t, int32_t, int32_t, int32_t, int32_t);
+        int32_t(QRL_CALL* call)(int32_t, int32_t, int32_t, int32_t, int32_t);
         int32_t port, value, mirror, invert;
         int32_t offset;
         const char* data;

@@ -65,7 +65,7 @@ TEST_F(Servo, TemplateOnlyCommandsAndTheirConfirmation) {
     OpenDefault();
     const struct {
         const char* name;
-        int32_t (*call)(int32_t);
+        int32_t(QRL_CALL* call)(int32_t);
         uint8_t code;
         size_t reads;  // confirmation reads with the default station echo
     } cases[] = {
@@ -290,7 +290,7 @@ TEST_F(Servo, BatchCommandsWithoutAxisStationsSendNothing) {
 }
 
 TEST_F(Servo, CheckOrder) {
-    int32_t (*const batch[])(int32_t) = {SvOn, SvOff, EncdrOn, EncdrOff, MlockOn, MlockOff, AlmClr, AbsIni};
+    int32_t(QRL_CALL* const batch[])(int32_t) = {SvOn, SvOff, EncdrOn, EncdrOff, MlockOn, MlockOff, AlmClr, AbsIni};
     for (auto call : batch) {
         EXPECT_EQ(call(0), QRL_E_ARG);
         EXPECT_EQ(call(-2), QRL_E_ARG);
