@@ -70,36 +70,67 @@ bool PipeServer::WaitIo(HANDLE pipe, OVERLAPPED& ov, DWORD* n, bool* more_data) 
     return false;
 }
 
-void PipeServer::AcceptLoop(HANDLE pipe) {
-    OVERLAPPED ov{};
-    ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    while (pipe != INVALID_HANDLE_VALUE) {
-        ResetEvent(ov.hEvent);
-        bool connected = ConnectNamedPipe(pipe, &ov) != 0;
-        if (!connected) {
-            DWORD err = GetLastError();
-            DWORD n;
-            if (err == ERROR_PIPE_CONNECTED) connected = true;
-            else if (err == ERROR_IO_PENDING) connected = WaitIo(pipe, ov, &n, nullptr);
-        }
-        if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) {
-            CloseHandle(pipe);
-            break;
-        }
-        if (connected) {
-            std::lock_guard<std::mutex> lock(mu_);
-            clients_.emplace_back(&PipeServer::Serve, this, pipe);
+// Two instances listen at all times: while one is being handed to its client
+// thread the other still accepts, so a client never finds the pipe missing
+// (a missing pipe fails its open outright instead of waiting as "busy").
+void PipeServer::AcceptLoop(HANDLE first) {
+    constexpr int kListeners = 2;
+    struct Slot {
+        HANDLE pipe = INVALID_HANDLE_VALUE;
+        OVERLAPPED ov{};
+        bool connected = false;
+    } slots[kListeners];
+    auto listen = [&](Slot& s, HANDLE pipe) {
+        s.pipe = pipe;
+        s.connected = false;
+        if (pipe == INVALID_HANDLE_VALUE) return;
+        ResetEvent(s.ov.hEvent);
+        if (ConnectNamedPipe(pipe, &s.ov)) {
+            s.connected = true;
         } else {
-            CloseHandle(pipe);
+            DWORD err = GetLastError();
+            if (err == ERROR_PIPE_CONNECTED) s.connected = true;
+            else if (err != ERROR_IO_PENDING) CloseHandle(pipe), s.pipe = INVALID_HANDLE_VALUE;
         }
-        pipe = NewInstance();
-        if (pipe == INVALID_HANDLE_VALUE) {
-            // Out of instances or handles: try again shortly unless stopping.
-            if (WaitForSingleObject(stop_, 50) == WAIT_OBJECT_0) break;
-            pipe = NewInstance();
+        if (s.connected) SetEvent(s.ov.hEvent);
+    };
+    for (int i = 0; i < kListeners; ++i) {
+        slots[i].ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        listen(slots[i], i == 0 ? first : NewInstance());
+    }
+    for (;;) {
+        HANDLE events[kListeners + 1];
+        for (int i = 0; i < kListeners; ++i) events[i] = slots[i].ov.hEvent;
+        events[kListeners] = stop_;
+        // A slot without an instance (creation failed) is retried every 50 ms.
+        DWORD w = WaitForMultipleObjects(kListeners + 1, events, FALSE, 50);
+        if (w == WAIT_OBJECT_0 + kListeners) break;
+        for (int i = 0; i < kListeners; ++i) {
+            Slot& s = slots[i];
+            if (s.pipe == INVALID_HANDLE_VALUE) {
+                listen(s, NewInstance());
+                continue;
+            }
+            if (WaitForSingleObject(s.ov.hEvent, 0) != WAIT_OBJECT_0) continue;
+            DWORD n;
+            bool ok = s.connected || GetOverlappedResult(s.pipe, &s.ov, &n, FALSE);
+            HANDLE pipe = s.pipe;
+            listen(s, NewInstance());
+            if (ok) {
+                std::lock_guard<std::mutex> lock(mu_);
+                clients_.emplace_back(&PipeServer::Serve, this, pipe);
+            } else {
+                CloseHandle(pipe);
+            }
         }
     }
-    CloseHandle(ov.hEvent);
+    for (Slot& s : slots) {
+        if (s.pipe != INVALID_HANDLE_VALUE) {
+            CancelIo(s.pipe);
+            CloseHandle(s.pipe);
+        }
+        CloseHandle(s.ov.hEvent);
+    }
 }
 
 void PipeServer::Serve(HANDLE pipe) {
