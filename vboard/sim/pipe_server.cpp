@@ -141,7 +141,7 @@ void PipeServer::Serve(HANDLE pipe) {
     uint8_t reply[vboard::kPipeMessageSize];
     for (;;) {
         size_t len = 0;
-        bool more = true, ok = true;
+        bool more = true, ok = true, oversized = false;
         while (more && ok) {
             more = false;
             uint8_t* dst = len < sizeof request ? request + len : request;
@@ -158,8 +158,12 @@ void PipeServer::Serve(HANDLE pipe) {
                 ok = false;
             }
             len += n;  // beyond the buffer only the count matters: it is malformed anyway
+            if (more) oversized = true;  // the message did not fit in one request
         }
         if (!ok) break;
+        // The byte counts of the parts of an oversized message are not all
+        // reliable; it is malformed whatever they add up to.
+        if (oversized) len = sizeof request;
         vboard::PipeOutcome o = vboard::HandlePipeRequest(board_, request, len, reply, allow_stop_);
         DWORD n = 0;
         ResetEvent(ov.hEvent);

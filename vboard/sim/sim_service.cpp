@@ -94,7 +94,7 @@ int RunService() {
     return 0;
 }
 
-int Install() {
+int Install(bool bare) {
     SC_HANDLE scm = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!scm) {
         std::fprintf(stderr, "vx710sim: cannot open the service manager (error %lu)\n", GetLastError());
@@ -117,7 +117,7 @@ int Install() {
     }
     CloseServiceHandle(s);
     CloseServiceHandle(scm);
-    if (!CreateSettingsKeys()) {
+    if (!bare && !CreateSettingsKeys()) {
         std::fprintf(stderr, "vx710sim: cannot create the settings keys\n");
         return 1;
     }

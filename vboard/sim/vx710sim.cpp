@@ -23,7 +23,9 @@ using vxsim::kDefaultPipe;
 int Usage() {
     std::fputs(
         "usage: vx710sim <command> [--pipe NAME]\n"
-        "  install | uninstall        the vx710s10 service and the driver's registry keys\n"
+        "  install [--bare] | uninstall  the vx710s10 service and the driver's registry keys\n"
+        "                             (--bare: the service alone, no keys)\n"
+        "  publish                    write the Device0 values as the started driver does\n"
         "  service                    (run by the service control manager)\n"
         "  serve [--publish] [--no-stdin]\n"
         "                             host the board in the foreground until killed, a stop\n"
@@ -145,12 +147,13 @@ int Serve(const std::string& pipe, bool publish, bool watch_stdin) {
 int main(int argc, char** argv) {
     std::vector<std::string> args;
     std::string pipe = kDefaultPipe;
-    bool publish = false, watch_stdin = true;
+    bool publish = false, watch_stdin = true, bare = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--pipe" && i + 1 < argc) pipe = argv[++i];
         else if (a == "--publish") publish = true;
         else if (a == "--no-stdin") watch_stdin = false;
+        else if (a == "--bare") bare = true;
         else args.push_back(a);
     }
     if (args.empty()) return Usage();
@@ -158,7 +161,8 @@ int main(int argc, char** argv) {
     size_t n = args.size();
     int32_t st = 0, v1 = 0, v2 = 0;
     using namespace vboard::ctl;
-    if (cmd == "install" && n == 1) return vxsim::Install();
+    if (cmd == "install" && n == 1) return vxsim::Install(bare);
+    if (cmd == "publish" && n == 1) return vxsim::PublishDevice0(vxsim::DefaultResources()) ? 0 : 1;
     if (cmd == "uninstall" && n == 1) return vxsim::Uninstall();
     if (cmd == "service" && n == 1) return vxsim::RunService();
     if (cmd == "serve" && n == 1) return Serve(pipe, publish, watch_stdin);

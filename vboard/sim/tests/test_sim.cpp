@@ -134,12 +134,15 @@ TEST_F(PipeTest, MalformedRequestsAnswerZeroAndKeepTheConnection) {
         ASSERT_EQ(rep.size(), vboard::kPipeMessageSize);
         EXPECT_EQ(qrl::GetU32(rep.data()), 0u);
     }
-    // Too long: 3000 bytes in one message.
-    std::vector<uint8_t> big(3000, 0xAA);
-    qrl::PutU32(big.data(), qrl::kIoctlCommand);
-    auto rep = c.Send(big.data(), static_cast<DWORD>(big.size()));
-    ASSERT_EQ(rep.size(), vboard::kPipeMessageSize);
-    EXPECT_EQ(qrl::GetU32(rep.data()), 0u);
+    // Too long, in one message: whatever the parts add up to, it is refused.
+    std::vector<uint8_t> rep;
+    for (size_t size : {size_t{3000}, vboard::kPipeMessageSize + 1, 2 * vboard::kPipeMessageSize + 1}) {
+        std::vector<uint8_t> big(size, 0);
+        qrl::PutU32(big.data(), qrl::kIoctlCommand);
+        rep = c.Send(big.data(), static_cast<DWORD>(big.size()));
+        ASSERT_EQ(rep.size(), vboard::kPipeMessageSize) << size;
+        EXPECT_EQ(qrl::GetU32(rep.data()), 0u) << size;
+    }
     // The same connection still serves a proper request.
     qrl::PutU32(req.data(), qrl::kIoctlCommand);
     qrl::PutI32(req.data() + 4, 0);
@@ -414,6 +417,21 @@ TEST_F(Installed, KeysAndDefaultsExistDevice0WithoutValues) {
     EXPECT_FALSE(ReadDword(vxreg::kSysLogItemsKey, "ByteCount", &d));
     // The nine device values are the running driver's to publish.
     for (const char* v : vxreg::kDevice0Values) EXPECT_FALSE(ReadDword(vxreg::kDevice0Key, v, &d)) << v;
+}
+
+TEST(InstallVariants, BareServiceThenPublish) {
+    RunSim("uninstall");
+    ASSERT_EQ(RunSim("install --bare"), 0);
+    EXPECT_TRUE(KeyExists(vxreg::kServiceKey));
+    EXPECT_FALSE(KeyExists(vxreg::kDevice0Key)) << "a driver installed without its keys";
+    EXPECT_FALSE(KeyExists(vxreg::kDllKey880));
+    ASSERT_EQ(RunSim("publish"), 0);
+    DWORD serial = 0;
+    EXPECT_TRUE(ReadDword(vxreg::kDevice0Key, "SerialNumber", &serial));
+    EXPECT_EQ(serial, static_cast<DWORD>(-42));
+    EXPECT_FALSE(KeyExists(vxreg::kSettingsKey));
+    ASSERT_EQ(RunSim("uninstall"), 0);
+    EXPECT_FALSE(KeyExists(vxreg::kServiceKey));
 }
 
 TEST_F(Installed, ReinstallKeepsChangedSettings) {
