@@ -27,16 +27,25 @@ static int32_t show(const char *what, int32_t rc)
 static void wait_move_done(int32_t station, const char *label)
 {
     int i;
+    /* McRspGet reads the response area as it is, so the positions advance while the
+     * axis moves (MonGet first waits for the station to be ready). */
     for (i = 0; i < 200; ++i) {
-        int32_t ready = 0, pos = 0, fb = 0;
-        StdtGet(station, 2, &ready);
-        MonGet(station, 1, &pos);
-        MonGet(station, 8, &fb);
-        if (i % 5 == 0 || ready)
-            printf("    %s: station %ld command %ld feedback %ld %s\n", label, (long)station, (long)pos, (long)fb,
-                   ready ? "(ready)" : "(moving)");
-        if (ready && i > 0) return;
-        Sleep(20);
+        QRL_RESPONSE r;
+        int ready;
+        memset(&r, 0, sizeof r);
+        r.station = station;
+        if (McRspGet(&r) != QRL_OK) break;
+        ready = (r.status & 0x0004) != 0;
+        if (i % 3 == 0 || ready)
+            printf("    %s: station %ld command %ld feedback %ld %s\n", label, (long)station, (long)r.monitor1,
+                   (long)r.monitor2, ready ? "(ready)" : "(moving)");
+        if (ready) {
+            int32_t pos = 0;
+            MonGet(station, 1, &pos);
+            printf("    %s: MonGet reads the command position %ld\n", label, (long)pos);
+            return;
+        }
+        Sleep(10);
     }
     printf("    %s: station %ld did not report ready\n", label, (long)station);
     ++failures;
@@ -85,11 +94,13 @@ static void part_status(void)
     int32_t iodata = 0, d1 = 0, d2 = 0, i;
     printf("Monitor, responses and parameters\n");
     show("AxFeed(3, 3000)", AxFeed(3, 3000));
-    for (i = 0; i < 4; ++i) {
-        int32_t pos = 0;
-        MonGet(3, 1, &pos);
-        printf("    while moving: station 3 command position %ld\n", (long)pos);
-        Sleep(30);
+    for (i = 0; i < 5; ++i) {
+        memset(&r, 0, sizeof r);
+        r.station = 3;
+        McRspGet(&r);
+        printf("    while moving: station 3 command %ld feedback %ld status 0x%04x\n", (long)r.monitor1,
+               (long)r.monitor2, r.status);
+        Sleep(25);
     }
     show("RdyWait(3)", RdyWait(3));
     memset(&r, 0, sizeof r);

@@ -3,14 +3,14 @@
 # under Wine with the call log switched on through the registry; the log is decoded.
 #   scripts/demo.sh WIN32_BUILD BUILD_ROOT
 set -euo pipefail
-win=$1; root=$2
+win=$(cd "$1" && pwd); root=$(cd "$2" && pwd)
 . "$(dirname "$0")/wine-env.sh" "$root"
 out=$root/demo; mkdir -p "$out"; rm -f "$out"/vx710d10.log*
-sim=$win/vboard/sim/vx710sim.exe
+sim=$win/vboard/vx710sim.exe
 demo=$win/examples/vx_demo.exe
 dump=$win/tools/qrlogdump.exe
 
-wineserver -p
+wineserver -p </dev/null >/dev/null 2>&1 || true
 trap 'w "$sim" uninstall >/dev/null 2>&1 || true; wineserver -k' EXIT
 
 echo "== installing the driver stand-in's registry keys (vx710sim install)"

@@ -11,7 +11,7 @@ rm -rf "$out"; mkdir -p "$stage"/{system32,qrlink00/Release,tools,sdk/{include,l
 
 cp "$win/cfgtool/vx710cfg.exe" "$win/cplapplet/vx710cpl.cpl" "$stage/system32/"
 cp "$win/boardlib/qrlink00.dll" "$stage/qrlink00/Release/"
-cp "$win/tools/qrlogdump.exe" "$win/vboard/sim/vx710sim.exe" "$stage/tools/"
+cp "$win/tools/qrlogdump.exe" "$win/vboard/vx710sim.exe" "$stage/tools/"
 cp "$src/boardlib/include/qrlink00.h" "$stage/sdk/include/"
 cp "$win/sdk/lib/libqrlink00.a" "$stage/sdk/lib/"
 # MSVC callers: an import library in the Microsoft format from the same .def.
@@ -31,7 +31,7 @@ echo "package: $installer ($(stat -c %s "$installer") bytes), $out/vx7105-6.5.1.
 # The installer in a fresh prefix of its own.
 export WINEPREFIX=$out/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 bash "$src/scripts/wineprefix.sh" "$WINEPREFIX"
-wineserver -p
+wineserver -p </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k' EXIT
 snapshot() { (cd "$WINEPREFIX/drive_c" && find . -path ./users -prune -o -path ./windows/temp -prune -o -print | sort); \
              wine reg export 'HKLM\Software' "$(winepath -w "$1.reg")" /y >/dev/null 2>&1; \

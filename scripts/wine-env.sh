@@ -1,7 +1,7 @@
 # Sourced by the scripts: the Wine environment of the build's own prefix.
 #   . scripts/wine-env.sh BUILD_ROOT
 vx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$1/wineprefix}
+export WINEPREFIX=${WINEPREFIX:-$(cd "$1" && pwd)/wineprefix}
 export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 bash "$vx_root/scripts/wineprefix.sh" "$WINEPREFIX"
 # Runs a Windows program quietly (Wine's own chatter goes to stderr).
