@@ -232,6 +232,8 @@ bool ScratchService::Control(DWORD code, DWORD expectState) {
 
 namespace {
 ModalAnswerer* g_answerer = nullptr;
+bool g_creatingOwn = false;
+std::vector<HWND> g_ownDialogs;
 }
 
 LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp) {
@@ -239,7 +241,19 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wp, LPARAM lp) {
         HWND h = reinterpret_cast<HWND>(wp);
         wchar_t cls[32] = L"";
         GetClassNameW(h, cls, 32);
-        if (wcscmp(cls, L"#32770") == 0) g_answerer->OnActivate(h);
+        if (wcscmp(cls, L"#32770") == 0 && std::find(g_ownDialogs.begin(), g_ownDialogs.end(), h) == g_ownDialogs.end())
+            g_answerer->OnActivate(h);
+    }
+    if (code == HCBT_CREATEWND && g_creatingOwn) {
+        // The first dialog window made inside CreateDlg is the one under test, driven
+        // directly; every later one is a box or a modal dialog it opens.
+        HWND h = reinterpret_cast<HWND>(wp);
+        wchar_t cls[32] = L"";
+        GetClassNameW(h, cls, 32);
+        if (wcscmp(cls, L"#32770") == 0) {
+            g_ownDialogs.push_back(h);
+            g_creatingOwn = false;
+        }
     }
     return CallNextHookEx(nullptr, code, wp, lp);
 }
@@ -287,7 +301,10 @@ HWND CreateDlg(int templateId, DLGPROC proc, LPARAM param) {
         InitCommonControlsEx(&icc);
         initialised = true;
     }
-    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), nullptr, proc, param);
+    g_creatingOwn = true;
+    HWND h = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), nullptr, proc, param);
+    g_creatingOwn = false;
+    return h;
 }
 
 void Pump() {
