@@ -3,20 +3,74 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "cfg_util.h"
 #include "compat.h"
 #include "compat_logic.h"
+#include "help.h"
 #include "resource.h"
 #include "versioninfo.h"
 
-using cfgtest::Click;
-using cfgtest::Text;
-
 namespace {
+
+std::wstring WindowText(HWND h) {
+  wchar_t buf[512] = L"";
+  GetWindowTextW(h, buf, 512);
+  return buf;
+}
+std::wstring Text(HWND dlg, int id) { return WindowText(GetDlgItem(dlg, id)); }
+void Click(HWND dlg, int id) {
+  SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+}
+void PostClick(HWND dlg, int id) {
+  PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+}
+
+// Answers the modal dialogs of one caption opened on this thread, each with the next
+// action; a box left unanswered would block the test for good.
+class Answerer {
+ public:
+  using Action = void (*)(HWND box, const std::wstring& arg);
+  Answerer(const wchar_t* caption, Action action, std::wstring arg = L"")
+      : caption_(caption), action_(action), arg_(std::move(arg)) {
+    current_ = this;
+    hook_ = SetWindowsHookExW(WH_CBT, Proc, nullptr, GetCurrentThreadId());
+  }
+  ~Answerer() {
+    UnhookWindowsHookEx(hook_);
+    current_ = nullptr;
+  }
+  int seen = 0;
+
+ private:
+  static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
+    if (code == HCBT_ACTIVATE && current_) {
+      HWND h = reinterpret_cast<HWND>(wp);
+      wchar_t cls[32] = L"";
+      GetClassNameW(h, cls, 32);
+      if (lstrcmpW(cls, L"#32770") == 0 && WindowText(h) == current_->caption_ &&
+          std::find(current_->handled_.begin(), current_->handled_.end(), h) ==
+              current_->handled_.end()) {
+        current_->handled_.push_back(h);
+        ++current_->seen;
+        current_->action_(h, current_->arg_);
+      }
+    }
+    return CallNextHookEx(nullptr, code, wp, lp);
+  }
+  static Answerer* current_;
+  std::wstring caption_;
+  Action action_;
+  std::wstring arg_;
+  std::vector<HWND> handled_;
+  HHOOK hook_ = nullptr;
+};
+Answerer* Answerer::current_ = nullptr;
 
 std::string SystemDir() {
   char dir[261] = "";
@@ -146,7 +200,9 @@ std::wstring Wide(const std::string& s) {
 // The dialog created modelessly from the real template, destroyed at scope end.
 struct Dialog {
   HWND h;
-  Dialog() : h(cfgtest::CreateDlg(IDD_COMPAT, CompatDialogProc)) {}
+  Dialog()
+      : h(CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_COMPAT), nullptr,
+                             CompatDialogProc, 0)) {}
   ~Dialog() { DestroyWindow(h); }
   std::wstring operator[](int id) const { return Text(h, id); }
   void Check() const { Click(h, IDC_CPT_CHECK); }
@@ -342,7 +398,7 @@ TEST(CompatDialog, TemplateControls) {
   Installation inst;
   Dialog d;
   ASSERT_NE(d.h, nullptr);
-  EXPECT_EQ(cfgtest::WindowText(d.h), L"VX-7105ソフトウェア互換状況");
+  EXPECT_EQ(WindowText(d.h), L"VX-7105ソフトウェア互換状況");
   const LONG dlgStyle = GetWindowLongW(d.h, GWL_STYLE);
   for (LONG bit : {DS_MODALFRAME, DS_CONTEXTHELP, WS_CAPTION, WS_SYSMENU})
     EXPECT_EQ(dlgStyle & bit, bit) << std::hex << bit;
@@ -377,7 +433,9 @@ TEST(CompatDialog, TemplateControls) {
     RECT px = c.units;
     MapDialogRect(d.h, &px);
     RECT expect{px.left, px.top, px.left + px.right, px.top + px.bottom};
-    RECT got = cfgtest::ChildRect(d.h, c.id);
+    RECT got{};
+    GetWindowRect(GetDlgItem(d.h, c.id), &got);
+    MapWindowPoints(nullptr, d.h, reinterpret_cast<POINT*>(&got), 2);
     EXPECT_TRUE(EqualRect(&got, &expect)) << c.id;
     if (c.text) {
       EXPECT_EQ(d[c.id], c.text) << c.id;
@@ -522,7 +580,7 @@ TEST(CompatDialog, TypedPathIsUsedByTheCheckAndKept) {
   {
     Dialog d;
     EXPECT_EQ(d[IDC_CPT_LIB_VERSION], L"File Not Found");
-    cfgtest::SetText(d.h, IDC_CPT_PATH, Wide(lib));
+    SetDlgItemTextW(d.h, IDC_CPT_PATH, Wide(lib).c_str());
     EXPECT_EQ(d[IDC_CPT_LIB_VERSION], L"File Not Found");  // typing alone changes nothing
     d.Check();
     EXPECT_EQ(d[IDC_CPT_LIB_VERSION], L"6.5.1.0");
@@ -543,14 +601,11 @@ void ChooseFile(HWND box, const std::wstring& path) {
       break;
     }
   }
-  cfgtest::PostClick(box, IDOK);
+  PostClick(box, IDOK);
 }
 
-int FileDialogs(const cfgtest::ModalAnswerer& answer) {
-  int n = 0;
-  for (const cfgtest::SeenBox& box : answer.seen) n += box.caption == L"DLLファイルの選択";
-  return n;
-}
+void CancelBox(HWND box, const std::wstring&) { PostClick(box, IDCANCEL); }
+void CloseBox(HWND box, const std::wstring&) { PostClick(box, IDC_CPT_CLOSE); }
 
 TEST(CompatDialog, BrowseChangesThePathButNotTheRowUntilTheCheck) {
   Installation inst;
@@ -564,12 +619,9 @@ TEST(CompatDialog, BrowseChangesThePathButNotTheRowUntilTheCheck) {
   char cwd[MAX_PATH] = "";
   GetCurrentDirectoryA(sizeof cwd, cwd);
   {
-    // Id 0 for anything else: the compatibility dialog itself is activated again when
-    // the file dialog closes, and must not be answered.
-    cfgtest::ModalAnswerer answer(0);
-    answer.Queue([&](HWND box) { ChooseFile(box, Wide(chosen)); });
+    Answerer answer(L"DLLファイルの選択", ChooseFile, Wide(chosen));
     Click(d.h, IDC_CPT_BROWSE);
-    EXPECT_EQ(FileDialogs(answer), 1);
+    EXPECT_EQ(answer.seen, 1);
   }
   EXPECT_EQ(lstrcmpiW(d[IDC_CPT_PATH].c_str(), Wide(chosen).c_str()), 0) << d[IDC_CPT_PATH].c_str();
   EXPECT_EQ(lstrcmpiA(CompatLibraryPath(), chosen.c_str()), 0);
@@ -579,33 +631,35 @@ TEST(CompatDialog, BrowseChangesThePathButNotTheRowUntilTheCheck) {
   EXPECT_EQ(d[IDC_CPT_VERDICT1], kVerdictOkLine1);
 
   {  // cancelled: nothing changes
-    cfgtest::ModalAnswerer answer(0);
-    answer.QueueClick(IDCANCEL);
+    Answerer answer(L"DLLファイルの選択", CancelBox);
     Click(d.h, IDC_CPT_BROWSE);
-    EXPECT_EQ(FileDialogs(answer), 1);
+    EXPECT_EQ(answer.seen, 1);
   }
   EXPECT_EQ(lstrcmpiA(CompatLibraryPath(), chosen.c_str()), 0);
   SetCurrentDirectoryA(cwd);
 }
 
+std::vector<unsigned> g_topics;
+void RecordTopic(unsigned topic) { g_topics.push_back(topic); }
+
 TEST(CompatDialog, HelpAndClose) {
   Installation inst;
   {
     Dialog d;
-    cfgtest::HelpRecorder help;
+    g_topics.clear();
+    SetHelpTopicObserver(RecordTopic);
     HELPINFO hi{};
     hi.cbSize = sizeof hi;
     EXPECT_EQ(CompatDialogProc(d.h, WM_HELP, 0, reinterpret_cast<LPARAM>(&hi)), TRUE);
-    ASSERT_EQ(help.topics.size(), 1u);
-    EXPECT_EQ(help.topics[0], 10100u);
+    SetHelpTopicObserver(nullptr);
+    ASSERT_EQ(g_topics.size(), 1u);
+    EXPECT_EQ(g_topics[0], 10100u);
     EXPECT_EQ(CompatDialogProc(d.h, WM_TIMER, 0, 0), FALSE);
   }
   // Modal, as the main dialog runs it: the close button ends it.
-  cfgtest::ModalAnswerer answer;
-  answer.QueueClick(IDC_CPT_CLOSE);
+  Answerer answer(L"VX-7105ソフトウェア互換状況", CloseBox);
   RunCompatDialog(nullptr);
-  ASSERT_EQ(answer.seen.size(), 1u);
-  EXPECT_EQ(answer.seen[0].caption, L"VX-7105ソフトウェア互換状況");
+  EXPECT_EQ(answer.seen, 1);
 }
 
 }  // namespace
