@@ -44,7 +44,7 @@ test-native: native
 # One persistent wineserver for the whole run (start-up costs seconds per process
 # otherwise); it is stopped whatever the outcome.
 test-win32: win32 prefix
-	@wineserver -p </dev/null >/dev/null 2>&1; rc=0; \
+	@wineserver -p </dev/null >/dev/null 2>&1; wine cmd /c exit </dev/null >/dev/null 2>&1; rc=0; \
 	 ( cd $(WIN) && ctest --output-on-failure --timeout 900 ) || rc=$$?; \
 	 wineserver -k; exit $$rc
 

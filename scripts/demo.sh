@@ -11,6 +11,7 @@ demo=$win/examples/vx_demo.exe
 dump=$win/tools/qrlogdump.exe
 
 wineserver -p </dev/null >/dev/null 2>&1 || true
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 trap 'w "$sim" uninstall >/dev/null 2>&1 || true; wineserver -k' EXIT
 
 echo "== installing the driver stand-in's registry keys (vx710sim install)"

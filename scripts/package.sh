@@ -32,6 +32,7 @@ echo "package: $installer ($(stat -c %s "$installer") bytes), $out/vx7105-6.5.1.
 export WINEPREFIX=$out/prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 bash "$src/scripts/wineprefix.sh" "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1 || true
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k' EXIT
 snapshot() { (cd "$WINEPREFIX/drive_c" && find . -path ./users -prune -o -path ./windows/temp -prune -o -print | sort); \
              wine reg export 'HKLM\Software' "$(winepath -w "$1.reg")" /y >/dev/null 2>&1; \
