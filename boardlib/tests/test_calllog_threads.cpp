@@ -77,7 +77,9 @@ protected:
             const std::string text = platform.files.Content(path);
             qrlog::Log log = qrlog::ReadLog(text);
             for (auto& p : log.problems) ADD_FAILURE() << path << ":" << p.line << ": " << p.what;
-            if (!log.records.empty()) EXPECT_EQ(log.records[0].type, 0) << path << " begins with its header";
+            if (!log.records.empty()) {
+                EXPECT_EQ(log.records[0].type, 0) << path << " begins with its header";
+            }
             for (size_t i = 1; i < log.records.size(); ++i)
                 EXPECT_EQ(log.records[i].type, 1) << path << ":" << log.lines[i] << " a header inside the file";
             out[path] = std::move(log);
@@ -89,10 +91,13 @@ protected:
 constexpr int kWorkers = 4;
 constexpr int kRounds = 300;
 
-// Worker t drives axis station t + 1; worker 0 also reads the I/O station.
-void Work(int t, std::atomic<int>& failures) {
+// Worker t drives axis station t + 1; worker 0 also reads the I/O station. After
+// kRounds it goes on while `more` says so.
+std::atomic<long> g_progress{0};
+
+void Work(int t, std::atomic<int>& failures, const std::atomic<bool>* more) {
     const int station = t + 1;
-    for (int i = 0; i < kRounds; ++i) {
+    for (int i = 0; i < kRounds || (more && more->load()); ++i, ++g_progress) {
         if (AxFeed(station, t * 100000 + i) != 0) ++failures;
         uint16_t status = 0;
         if (StdtStGet(station, &status) != 0) ++failures;
@@ -108,7 +113,7 @@ void Work(int t, std::atomic<int>& failures) {
 TEST_F(CallLogThreads, ConcurrentCommandsEveryRecordSoundAndCounted) {
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kWorkers; ++t) threads.emplace_back(Work, t, std::ref(failures));
+    for (int t = 0; t < kWorkers; ++t) threads.emplace_back(Work, t, std::ref(failures), nullptr);
     for (auto& th : threads) th.join();
     ASSERT_EQ(failures.load(), 0);
     ASSERT_EQ(BdClose(0), 0);
@@ -144,22 +149,27 @@ TEST_F(CallLogThreads, ConcurrentCommandsEveryRecordSoundAndCounted) {
 
 TEST_F(CallLogThreads, SwitchingOnAndOffWhileThreadsRun) {
     std::atomic<int> failures{0};
-    std::atomic<bool> stop{false};
-    std::thread toggler([&] {
-        uint32_t v = 0;
-        while (!stop.load()) {
-            platform.settings.SetDword(kDll, "Logging", v);
-            v ^= 1;
-            for (int i = 0; i < 200; ++i) std::this_thread::yield();
-        }
-    });
-    // A size limit small enough to rotate often, too.
+    std::atomic<bool> more{true};
+    // A size limit small enough to rotate often, too (read at the next start).
     platform.settings.SetDword(kDll, "LogSize", 2);
     std::vector<std::thread> threads;
-    for (int t = 0; t < kWorkers; ++t) threads.emplace_back(Work, t, std::ref(failures));
+    for (int t = 0; t < kWorkers; ++t) threads.emplace_back(Work, t, std::ref(failures), &more);
+    // Forty switches, each after the workers made some progress, however the
+    // threads happen to be scheduled.
+    auto after_some_work = [] {
+        const long from = g_progress.load();
+        while (g_progress.load() < from + 25) std::this_thread::yield();
+    };
+    uint32_t v = 0;
+    for (int toggles = 0; toggles < 40; ++toggles) {
+        platform.settings.SetDword(kDll, "Logging", v);
+        v ^= 1;
+        after_some_work();
+    }
+    platform.settings.SetDword(kDll, "Logging", 1);
+    after_some_work();
+    more = false;
     for (auto& th : threads) th.join();
-    stop = true;
-    toggler.join();
     ASSERT_EQ(failures.load(), 0);
     ASSERT_EQ(BdClose(0), 0);
 
