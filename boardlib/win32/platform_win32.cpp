@@ -38,9 +38,13 @@ public:
                              &size) != ERROR_SUCCESS)
             return false;
         if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-        // A value stored without its terminating zero still ends inside the buffer.
+        // A value stored without its terminating zero still ends inside the buffer,
+        // and one that fills the buffer without a zero is longer than allowed
+        // (some systems return it without complaint).
         buf.resize(size < buf.size() ? size : buf.size() - 1);
-        value.assign(buf.c_str());
+        std::string text(buf.c_str());
+        if (text.size() > max_chars) return false;
+        value = text;
         return true;
     }
     bool WriteDword(Key key, const char* name, uint32_t value) override {
