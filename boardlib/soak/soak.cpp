@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "handle_count.h"
 #include "logformat.h"
 #include "qrlink00.h"
 #include "settings_layout.h"
@@ -131,7 +132,7 @@ struct Usage {
 };
 Usage Measure() {
     Usage u;
-    GetProcessHandleCount(GetCurrentProcess(), &u.handles);
+    u.handles = qrltest::ProcessHandleCount();
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof pmc;
     if (GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc)) u.private_bytes = pmc.PagefileUsage;
