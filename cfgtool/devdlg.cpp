@@ -99,7 +99,7 @@ void OnInit(HWND dlg) {
 
     RECT client{};
     GetClientRect(dlg, &client);
-    MoveWindow(dlg, 50, 0, client.right - client.left, 294, TRUE);
+    MoveWindow(dlg, 50, 0, client.right - client.left, LayoutPixelsY(dlg, 294), TRUE);
     HWND tab = GetDlgItem(dlg, IDC_TAB);
     InsertTabs(tab, kSettingsPageCount, kSettingsPages);
     State(dlg)->display = ComputeDisplayRect(dlg, tab);

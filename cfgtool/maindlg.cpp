@@ -131,7 +131,7 @@ void OnInitDialog(HWND dlg) {
         SetUpDriverList();
         break;
     }
-    SetWindowPos(dlg, nullptr, 0, 0, 456, 277, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(dlg, nullptr, 0, 0, LayoutPixelsX(dlg, 456), LayoutPixelsY(dlg, 277), SWP_NOZORDER | SWP_NOACTIVATE);
     InsertTabs(g_tab, kMainPageCount, kMainPages);
     g_display = ComputeDisplayRect(dlg, g_tab);
     LayoutPages(dlg, g_display, true, 0, kMainPageCount, kMainPages);

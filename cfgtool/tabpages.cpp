@@ -15,7 +15,7 @@ void LayoutOne(HWND dlg, const RECT& display, bool move, const TabPage& page, in
             RECT client{};
             GetClientRect(ctl, &client);
             MoveWindow(ctl, display.left + wp.rcNormalPosition.left + 1,
-                       display.top + wp.rcNormalPosition.top - page.offset, client.right - client.left,
+                       display.top + wp.rcNormalPosition.top - LayoutPixelsY(dlg, page.offset), client.right - client.left,
                        client.bottom - client.top, TRUE);
         }
         ShowWindow(ctl, showCmd);
@@ -44,4 +44,21 @@ void LayoutPages(HWND dlg, const RECT& display, bool move, int show, int pages, 
     for (int p = 0; p < pages; ++p)
         if (p != show) LayoutOne(dlg, display, move, table[p], SW_HIDE);
     if (show >= 0 && show < pages) LayoutOne(dlg, display, move, table[show], SW_SHOW);
+}
+
+int ScaleToUnits(int referencePixels, int basePixels, int referenceBasePixels) {
+    if (basePixels <= 0 || referenceBasePixels <= 0) return referencePixels;
+    return MulDiv(referencePixels, basePixels, referenceBasePixels);
+}
+
+int LayoutPixelsX(HWND dlg, int referencePixels) {
+    RECT rc = {0, 0, 4, 8};
+    MapDialogRect(dlg, &rc);
+    return ScaleToUnits(referencePixels, rc.right, 6);
+}
+
+int LayoutPixelsY(HWND dlg, int referencePixels) {
+    RECT rc = {0, 0, 4, 8};
+    MapDialogRect(dlg, &rc);
+    return ScaleToUnits(referencePixels, rc.bottom, 12);
 }

@@ -366,6 +366,18 @@ RECT ChildRect(HWND dlg, int id) {
     return rc;
 }
 
+int RefX(HWND dlg, int px) {
+    RECT units = {0, 0, 400, 800};  // 100 horizontal base units, 100 vertical ones
+    MapDialogRect(dlg, &units);
+    return static_cast<int>((static_cast<long long>(px) * units.right + 300) / 600);
+}
+
+int RefY(HWND dlg, int px) {
+    RECT units = {0, 0, 400, 800};
+    MapDialogRect(dlg, &units);
+    return static_cast<int>((static_cast<long long>(px) * units.bottom + 600) / 1200);
+}
+
 std::vector<unsigned> HelpRecorder::topics;
 namespace {
 void RecordTopic(unsigned t) { HelpRecorder::topics.push_back(t); }

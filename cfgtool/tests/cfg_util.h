@@ -102,6 +102,10 @@ void ComboSelect(HWND dlg, int id, int index);
 void SelectTab(HWND dlg, int index);  // selects and sends the selection-changed notice
 void SendHelp(HWND dlg);
 RECT ChildRect(HWND dlg, int id);     // in the dialog's client coordinates
+// A pixel value of the layout given for the reference font (1.5 pixels per dialog unit),
+// in this dialog's real units.
+int RefX(HWND dlg, int px);
+int RefY(HWND dlg, int px);
 
 // Topics asked for through ShowHelpTopic while the recorder lives.
 struct HelpRecorder {

@@ -604,10 +604,83 @@ void ChooseFile(HWND box, const std::wstring& path) {
   PostClick(box, IDOK);
 }
 
+// The file dialog remembers its last folders under HKCU; put that memory back as it was.
+class FileDialogMemory {
+ public:
+  FileDialogMemory() : existed_(Exists()), before_(Read()) {}
+  ~FileDialogMemory() {
+    for (const auto& sub : Read()) {
+      const std::wstring path = std::wstring(kKey) + L"\\" + sub.first;
+      auto old = std::find_if(before_.begin(), before_.end(),
+                              [&](const auto& b) { return b.first == sub.first; });
+      if (old == before_.end()) {
+        RegDeleteKeyW(HKEY_CURRENT_USER, path.c_str());
+        continue;
+      }
+      HKEY k;
+      if (!Open(path.c_str(), KEY_ALL_ACCESS, k)) continue;
+      for (const Value& v : sub.second) RegDeleteValueW(k, v.name.c_str());
+      for (const Value& v : old->second)
+        RegSetValueExW(k, v.name.c_str(), 0, v.type, v.data.data(), static_cast<DWORD>(v.data.size()));
+      RegCloseKey(k);
+    }
+    if (!existed_) RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
+  }
+
+ private:
+  static constexpr const wchar_t* kKey =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\ComDlg32";
+  struct Value {
+    std::wstring name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  using Snapshot = std::vector<std::pair<std::wstring, std::vector<Value>>>;
+  static bool Open(const wchar_t* path, REGSAM access, HKEY& k) {
+    k = nullptr;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, access, &k) == ERROR_SUCCESS;
+  }
+  // Subkeys of the dialog's key with their values (they have no deeper levels).
+  static Snapshot Read() {
+    Snapshot out;
+    HKEY root;
+    if (!Open(kKey, KEY_READ, root)) return out;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+      DWORD len = 256;
+      if (RegEnumKeyExW(root, i, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      out.push_back({name, {}});
+      HKEY sub;
+      if (RegOpenKeyExW(root, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+      for (DWORD j = 0;; ++j) {
+        wchar_t vname[256];
+        DWORD vlen = 256, type = 0, size = 0;
+        if (RegEnumValueW(sub, j, vname, &vlen, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        Value v{vname, type, std::vector<BYTE>(size)};
+        vlen = 256;
+        RegEnumValueW(sub, j, vname, &vlen, nullptr, &type, v.data.data(), &size);
+        out.back().second.push_back(v);
+      }
+      RegCloseKey(sub);
+    }
+    RegCloseKey(root);
+    return out;
+  }
+  static bool Exists() {
+    HKEY k;
+    if (!Open(kKey, KEY_READ, k)) return false;
+    RegCloseKey(k);
+    return true;
+  }
+  bool existed_;
+  Snapshot before_;
+};
+
 void CancelBox(HWND box, const std::wstring&) { PostClick(box, IDCANCEL); }
 void CloseBox(HWND box, const std::wstring&) { PostClick(box, IDC_CPT_CLOSE); }
 
 TEST(CompatDialog, BrowseChangesThePathButNotTheRowUntilTheCheck) {
+  FileDialogMemory memory;
   Installation inst;
   inst.Driver({6, 2, 1, 7});
   inst.Utility(kOwnUtility);

@@ -72,7 +72,7 @@ TEST_F(DeviceDialog, GeneralPageShowsWhatTheDriverRecorded) {
     GetWindowRect(dlg, &rc);
     EXPECT_EQ(rc.left, 50);
     EXPECT_EQ(rc.top, 0);
-    EXPECT_EQ(rc.bottom - rc.top, 294);
+    EXPECT_EQ(rc.bottom - rc.top, RefY(dlg, 294));
     // The driver log group lies below the cut edge.
     RECT client;
     GetClientRect(dlg, &client);

@@ -11,6 +11,7 @@
 #include "regkey.h"
 #include "service.h"
 #include "settings_layout.h"
+#include "tabpages.h"
 
 using namespace cfgtest;
 
@@ -236,6 +237,16 @@ TEST_F(RegistryTest, DllLogReadStopsAtFirstMissingChoice) {
     EXPECT_EQ(r.count, 1 + kDllNumericCount + kDllRowCount + 2);
     DeleteValue(vxreg::kDllKey, "TrigChk");
     EXPECT_EQ(ReadDllLogSettings().count, 0);
+}
+
+TEST(Layout, PixelValuesFollowTheDialogUnits) {
+    // With the reference font the values are used as they are.
+    for (int px : {283, 524, 765, 456, 277, 294}) EXPECT_EQ(ScaleToUnits(px, 12, 12), px);
+    EXPECT_EQ(ScaleToUnits(456, 6, 6), 456);
+    EXPECT_EQ(ScaleToUnits(283, 13, 12), 307);  // 306.58 rounded
+    EXPECT_EQ(ScaleToUnits(277, 13, 12), 300);
+    EXPECT_EQ(ScaleToUnits(294, 15, 12), 368);  // 120 dots per inch
+    EXPECT_EQ(ScaleToUnits(283, 0, 12), 283);   // no units known: unchanged
 }
 
 TEST(Help, PathAndLoadingAreStable) {

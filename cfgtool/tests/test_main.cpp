@@ -84,8 +84,8 @@ TEST_F(MainDialog, DriverNotInstalled) {
     GetWindowRect(dlg, &rc);
     EXPECT_EQ(rc.left, 0);
     EXPECT_EQ(rc.top, 0);
-    EXPECT_EQ(rc.right - rc.left, 456);
-    EXPECT_EQ(rc.bottom - rc.top, 277);
+    EXPECT_EQ(rc.right - rc.left, RefX(dlg, 456));
+    EXPECT_EQ(rc.bottom - rc.top, RefY(dlg, 277));
     EXPECT_EQ(SendDlgItemMessageW(dlg, IDC_TAB, TCM_GETITEMCOUNT, 0, 0), 3);
 }
 
@@ -185,7 +185,9 @@ TEST_F(MainDialog, StateOfARunningAndAPausedService) {
     ASSERT_TRUE(svc.Start());
     struct Case { DWORD control, state; } steps[] = {{0, SERVICE_RUNNING}, {SERVICE_CONTROL_PAUSE, SERVICE_PAUSED}};
     for (const auto& s : steps) {
-        if (s.control) ASSERT_TRUE(svc.Control(s.control, s.state));
+        if (s.control) {
+            ASSERT_TRUE(svc.Control(s.control, s.state));
+        }
         HWND dlg = Open();
         EXPECT_EQ(ListText(dlg, 0, 1), L"（起動済み）") << s.state;
         DestroyWindow(dlg);
@@ -288,7 +290,7 @@ TEST_F(MainDialog, PagesMovedIntoTheDisplayArea) {
             RECT before = ChildRect(plain, id), after = ChildRect(dlg, id), client;
             GetClientRect(GetDlgItem(plain, id), &client);
             EXPECT_EQ(after.left, display.left + before.left + 1) << id;
-            EXPECT_EQ(after.top, display.top + before.top - page.offset) << id;
+            EXPECT_EQ(after.top, display.top + before.top - RefY(dlg, page.offset)) << id;
             EXPECT_EQ(after.right - after.left, client.right) << id;
             EXPECT_EQ(after.bottom - after.top, client.bottom) << id;
         }
