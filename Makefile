@@ -2,7 +2,7 @@
 #   make test      install what is missing, build native and Win32, run every test
 #   make demo      the sample application against the virtual board under Wine, log decoded
 #   make bench     exchanges per second with and without the call log
-#   make screenshots   PNGs of every dialog page under Xvfb (build/screenshots)
+#   make screenshots   PNGs of every dialog page under Xvfb (build/win32/screenshots)
 #   make package   NSIS installer and zip of the deliverables and the SDK
 SHELL   := /bin/bash
 MAKEFLAGS += --no-print-directory
@@ -66,8 +66,12 @@ demo: win32 prefix
 bench: win32 prefix
 	@bash scripts/bench.sh $(WIN)
 
+# Every dialog page, the Control Panel and the compatibility check, as PNG files
+# under $(WIN)/screenshots (Xvfb and a prefix with the X11 driver).
 screenshots: win32 prefix
-	@bash scripts/screenshots.sh $(WIN) $(BUILD)
+	@bash scripts/screenshots.sh $(WIN)
+	@bash scripts/screenshots-compat.sh $(WIN)
+	@ls $(WIN)/screenshots
 
 soak: win32 prefix
 	@bash scripts/soak.sh $(WIN) full
