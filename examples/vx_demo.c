@@ -150,6 +150,9 @@ static void part_interp(void)
     printf("Interpolation on stations 1 and 3\n");
     show("IpdtClr(0, mask 0x5)", IpdtClr(0, 0x5));
     show("IpNumMax(64)", IpNumMax(64));
+    /* Monitor item 13 of the virtual board counts the points waiting on an axis; the
+     * interpolation records carry the M-code, so station 1 reports it from now on. */
+    show("McodePut(-1, 1, 13)", McodePut(-1, 1, 13));
     for (n = 1; n <= 8; ++n) {
         memset(bits, 0, sizeof bits);
         memset(values, 0, sizeof values);
@@ -163,18 +166,33 @@ static void part_interp(void)
     }
     show("IpNumGet", IpNumGet(&count));
     printf("    %ld points queued\n", (long)count);
-    show("IpStrt(0, mask 0x5)", IpStrt(0, 0x5));
-    for (i = 0; i < 100 && count > 0; ++i) {
-        Sleep(20);
-        IpNumGet(&count);
-        if (i % 3 == 0 || count == 0) printf("    %ld points left\n", (long)count);
+    /* One point per axis every 20 ms: the count falls as the path runs. IpNumGet
+     * waits for the axes to be ready, so the count is read from the response area. */
+    show("IpStrt(20 ms, mask 0x5)", IpStrt(20, 0x5));
+    {
+        int32_t last = -1;
+        for (i = 0; i < 400; ++i) {
+            QRL_RESPONSE r;
+            memset(&r, 0, sizeof r);
+            r.station = 1;
+            if (McRspGet(&r) != QRL_OK) break;
+            if (r.monitor2 != last) printf("    station 1: %ld points left\n", (long)r.monitor2);
+            last = r.monitor2;
+            if (last == 0 && (r.status & 0x0004)) break;
+            Sleep(5);
+        }
     }
+    show("RdyWait(1)", RdyWait(1));
+    show("RdyWait(3)", RdyWait(3));
     show("AxdtSt(1, 100, 200)", AxdtSt(1, 100, 200));
     show("AxdtSt(3, 300, 200)", AxdtSt(3, 300, 200));
     show("LkStart(0, 0)", LkStart(0, 0));
     show("RdyWait(1)", RdyWait(1));
     show("RdyWait(3)", RdyWait(3));
     show("AxdtClr(0, 0)", AxdtClr(0, 0));
+    show("IpNumGet", IpNumGet(&count));
+    printf("    %ld points queued after the path\n", (long)count);
+    show("McodePut(-1, 1, 8)", McodePut(-1, 1, 8));
 }
 
 int main(int argc, char **argv)
