@@ -17,7 +17,6 @@
 
 using namespace cfgtest;
 
-#ifdef VX710SIM_EXE
 namespace {
 
 DWORD RunStandIn(const char* args) {
@@ -107,6 +106,3 @@ TEST(StandIn, StartPublishesTheDeviceAndTheDialogsShowIt) {
     DeleteTree(vxreg::kServiceKey);
     EXPECT_FALSE(KeyExists(vxreg::kServiceKey));
 }
-#else
-TEST(StandIn, NotBuilt) { GTEST_SKIP() << "vx710sim is not part of this build"; }
-#endif
