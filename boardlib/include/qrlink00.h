@@ -155,7 +155,7 @@ static inline const char *QrlStatusText(int32_t status)
     switch (status) {
     case QRL_OK: return "success";
     case QRL_E_IO: return "device I/O-control exchange failed";
-    case QRL_E_ARG: return "bad argument or station of the wrong kind";
+    case QRL_E_ARG: return "bad argument (range or null pointer) or station of the wrong kind";
     case QRL_E_NOFAMILY: return "no board family selected (call InitDll first)";
     case QRL_E_NODEVICE: return "no board device found, or opening it failed";
     case QRL_E_NOTOPEN: return "board not open";

@@ -102,15 +102,6 @@ TEST(Version, VerGetReadsTheRealResource) {
     EXPECT_STREQ(text, "6, 5, 1, 0");
 }
 
-TEST(Status, TextForEveryCodeIsNeverEmpty) {
-    for (int32_t c : {0, -1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11, -12, -13, -14, -15, -16, -32770, -40000, 5}) {
-        const char* t = QrlStatusText(c);
-        ASSERT_NE(t, nullptr);
-        EXPECT_GT(std::strlen(t), 0u) << c;
-    }
-    EXPECT_STRNE(QrlStatusText(-7), QrlStatusText(-12));
-}
-
 TEST(SimDevice, MixedNetworkComesUpInProcess) {
     Device dev("sim");
     ASSERT_EQ(InitDll(1), QRL_OK);
