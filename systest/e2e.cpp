@@ -270,7 +270,7 @@ int main() {
 
     std::printf("system test: the applet starts the utility\n");
     HMODULE cpl = LoadLibraryA((SystemDir() + "\\vx710cpl.cpl").c_str());
-    auto applet = cpl ? reinterpret_cast<APPLET_PROC>(GetProcAddress(cpl, "CPlApplet")) : nullptr;
+    auto applet = cpl ? reinterpret_cast<APPLET_PROC>(reinterpret_cast<void*>(GetProcAddress(cpl, "CPlApplet"))) : nullptr;
     Check(applet != nullptr, "vx710cpl.cpl loads and exports CPlApplet");
     HWND main = nullptr;
     if (applet) {
