@@ -6,7 +6,7 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 pkgs=(cmake make g++ python3 curl xz-utils g++-mingw-w64-i686-posix binutils-mingw-w64-i686
       wine wine32 wine64 xvfb x11-apps imagemagick fonts-ipafont-gothic nsis zip unzip
-      googletest clang libclang-rt-14-dev)
+      googletest clang libclang-rt-14-dev llvm)
 for p in "${pkgs[@]}"; do have "$p" || need+=("$p"); done
 [ ${#need[@]} -eq 0 ] && exit 0
 echo "deps: installing ${need[*]}"
