@@ -25,101 +25,12 @@
 #include "board.h"
 #include "calllog.h"
 #include "qrlink00.h"
+#include "scratch_registry.h"
 #include "settings_layout.h"
 
 using namespace qrl;
 
 namespace {
-
-// ---- scratch registry ----
-
-// A registry value as it was before the bench touched it.
-struct SavedValue {
-    std::string key, name;
-    bool existed = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-};
-
-class ScratchRegistry {
-public:
-    ~ScratchRegistry() { Restore(); }
-
-    // Creates the key and every missing key above it, remembering which it created.
-    bool Ensure(const std::string& path) {
-        size_t at = 0;
-        while (at != std::string::npos) {
-            at = path.find('\\', at + 1);
-            const std::string part = path.substr(0, at);
-            HKEY h = nullptr;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, part.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
-                RegCloseKey(h);
-                continue;
-            }
-            DWORD disposition = 0;
-            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, part.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h,
-                                &disposition) != ERROR_SUCCESS)
-                return false;
-            RegCloseKey(h);
-            created_.push_back(part);
-        }
-        return true;
-    }
-
-    bool Dword(const std::string& key, const char* name, DWORD v) {
-        Save(key, name);
-        return Set(key, name, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof v);
-    }
-    bool String(const std::string& key, const char* name, const std::string& v) {
-        Save(key, name);
-        return Set(key, name, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()), static_cast<DWORD>(v.size() + 1));
-    }
-
-    void Restore() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            HKEY h = nullptr;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, it->key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) continue;
-            if (it->existed) {
-                RegSetValueExA(h, it->name.c_str(), 0, it->type, it->data.data(), static_cast<DWORD>(it->data.size()));
-            } else {
-                RegDeleteValueA(h, it->name.c_str());
-            }
-            RegCloseKey(h);
-        }
-        saved_.clear();
-        for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
-        created_.clear();
-    }
-
-private:
-    void Save(const std::string& key, const char* name) {
-        for (auto& s : saved_)
-            if (s.key == key && s.name == name) return;
-        SavedValue s;
-        s.key = key;
-        s.name = name;
-        HKEY h = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
-            DWORD size = 0;
-            if (RegQueryValueExA(h, name, nullptr, &s.type, nullptr, &size) == ERROR_SUCCESS) {
-                s.data.resize(size);
-                s.existed = RegQueryValueExA(h, name, nullptr, &s.type, s.data.data(), &size) == ERROR_SUCCESS;
-            }
-            RegCloseKey(h);
-        }
-        saved_.push_back(s);
-    }
-    static bool Set(const std::string& key, const char* name, DWORD type, const BYTE* data, DWORD size) {
-        HKEY h = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) return false;
-        const bool ok = RegSetValueExA(h, name, 0, type, data, size) == ERROR_SUCCESS;
-        RegCloseKey(h);
-        return ok;
-    }
-
-    std::vector<std::string> created_;
-    std::vector<SavedValue> saved_;
-};
 
 // ---- timing ----
 
@@ -176,7 +87,7 @@ int main(int argc, char** argv) {
 
     int status = 0;
     {
-        ScratchRegistry reg;
+        qrltest::ScratchRegistry reg;
         const std::string dll = vxreg::kDllKey, items = vxreg::kDllLogItemsKey;
         bool ok = reg.Ensure(dll) && reg.Ensure(items);
         ok = ok && reg.Dword(dll, vxreg::kLogging, 0) && reg.String(dll, vxreg::kLoggingPath, vxreg::kPathPrefix + log_path);

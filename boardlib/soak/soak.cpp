@@ -19,6 +19,7 @@
 
 #include "handle_count.h"
 #include "logformat.h"
+#include "scratch_registry.h"
 #include "qrlink00.h"
 #include "settings_layout.h"
 
@@ -30,39 +31,13 @@ const char* const kDll = vxreg::kDllKey880;
 const char* const kItems = vxreg::kDllLogItemsKey880;
 constexpr int kLogFileMax = 3;
 
-bool SetDword(const char* key, const char* name, DWORD v) {
-    HKEY h;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr)) return false;
-    LONG r = RegSetValueExA(h, name, 0, REG_DWORD, reinterpret_cast<BYTE*>(&v), sizeof v);
-    RegCloseKey(h);
-    return r == ERROR_SUCCESS;
-}
-
-bool SetString(const char* key, const char* name, const std::string& v) {
-    HKEY h;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr)) return false;
-    LONG r = RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
-                            static_cast<DWORD>(v.size() + 1));
-    RegCloseKey(h);
-    return r == ERROR_SUCCESS;
-}
-
-void RemoveKeys() {
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kItems);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kDll);
-    // The parents, when the soak made them and nothing else lives there.
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\vx880s10\\Parameters\\Device0\\Settings");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\vx880s10\\Parameters\\Device0");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\vx880s10\\Parameters");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\vx880s10");
-}
-
-bool SetUpLogging(const std::string& path) {
-    bool ok = SetDword(kDll, "Logging", 1) && SetString(kDll, "LoggingPath", "\\??\\" + path) &&
-              SetDword(kDll, "LogSize", 16) && SetDword(kDll, "LogFileMax", kLogFileMax) &&
-              SetDword(kDll, "LogFileCnt", 0) && SetDword(kDll, "TrigChk", 0);
-    for (const char* n : vxreg::kItemSwitches) ok = ok && SetDword(kItems, n, 1);
-    for (const char* n : vxreg::kCommandSwitches) ok = ok && SetDword(kItems, n, 1);
+bool SetUpLogging(qrltest::ScratchRegistry& reg, const std::string& path) {
+    bool ok = reg.Ensure(kDll) && reg.Ensure(kItems);
+    ok = ok && reg.Dword(kDll, "Logging", 1) && reg.String(kDll, "LoggingPath", "\\??\\" + path) &&
+         reg.Dword(kDll, "LogSize", 16) && reg.Dword(kDll, "LogFileMax", kLogFileMax) &&
+         reg.Dword(kDll, "LogFileCnt", 0) && reg.Dword(kDll, "TrigChk", 0);
+    for (const char* n : vxreg::kItemSwitches) ok = ok && reg.Dword(kItems, n, 1);
+    for (const char* n : vxreg::kCommandSwitches) ok = ok && reg.Dword(kItems, n, 1);
     return ok;
 }
 
@@ -160,7 +135,8 @@ int main(int argc, char** argv) {
         DeleteFileA((k ? path + "." + std::to_string(k) : path).c_str());
 
     SetEnvironmentVariableA("QRLINK00_DEVICE", "sim");
-    if (!SetUpLogging(path)) {
+    qrltest::ScratchRegistry reg;
+    if (!SetUpLogging(reg, path)) {
         std::printf("soak: cannot set up the registry keys\n");
         return 2;
     }
@@ -177,7 +153,6 @@ int main(int argc, char** argv) {
     // the same state after the measured round.
     if (!open_board()) {
         std::printf("soak: BdOpen failed\n");
-        RemoveKeys();
         return 2;
     }
     RunRound(threads, calls / 10 > 200 ? calls / 10 : 200, warm);
@@ -218,7 +193,7 @@ int main(int argc, char** argv) {
         DeleteFileA(p.c_str());
     }
     RemoveDirectoryA(dir.c_str());
-    RemoveKeys();
+    reg.Restore();
 
     std::printf("soak: %d threads x %d calls = %ld calls in %lu ms (%.0f calls/s)\n", threads, calls, c.calls.load(),
                 elapsed, elapsed ? c.calls.load() * 1000.0 / elapsed : 0.0);

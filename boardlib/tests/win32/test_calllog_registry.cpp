@@ -18,6 +18,7 @@
 
 #include "logformat.h"
 #include "qrlink00.h"
+#include "scratch_registry.h"
 #include "settings_layout.h"
 
 namespace {
@@ -25,90 +26,16 @@ namespace {
 const std::string kDll = vxreg::kDllKey;
 const std::string kItems = vxreg::kDllLogItemsKey;
 
-struct Saved {
-    std::string key, name;
-    bool existed = false;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-};
-
-// Scratch keys and values, undone on destruction.
-class Scratch {
+// Scratch keys and values, undone on destruction; a failed write fails the test.
+class Scratch : public qrltest::ScratchRegistry {
 public:
-    ~Scratch() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            HKEY h;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, it->key.c_str(), 0, KEY_ALL_ACCESS, &h) != ERROR_SUCCESS) continue;
-            if (it->existed) {
-                RegSetValueExA(h, it->name.c_str(), 0, it->type, it->data.data(), static_cast<DWORD>(it->data.size()));
-            } else {
-                RegDeleteValueA(h, it->name.c_str());
-            }
-            RegCloseKey(h);
-        }
-        for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
-    }
-    bool Ensure(const std::string& path) {
-        size_t at = 0;
-        while (at != std::string::npos) {
-            at = path.find('\\', at + 1);
-            const std::string part = path.substr(0, at);
-            HKEY h;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, part.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
-                RegCloseKey(h);
-                continue;
-            }
-            if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, part.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
-                ERROR_SUCCESS)
-                return false;
-            RegCloseKey(h);
-            created_.push_back(part);
-        }
-        return true;
-    }
     void Raw(const std::string& key, const char* name, DWORD type, const void* data, DWORD size) {
-        Save(key, name);
-        HKEY h;
-        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, &h), ERROR_SUCCESS) << key;
-        ASSERT_EQ(RegSetValueExA(h, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS) << name;
-        RegCloseKey(h);
+        ASSERT_TRUE(ScratchRegistry::Raw(key, name, type, data, size)) << key << " " << name;
     }
     void Dword(const std::string& key, const char* name, DWORD v) { Raw(key, name, REG_DWORD, &v, sizeof v); }
     void Text(const std::string& key, const char* name, const std::string& v) {
         Raw(key, name, REG_SZ, v.c_str(), static_cast<DWORD>(v.size() + 1));
     }
-    // Reads a DWORD with its type and size, as the library must have stored it.
-    static bool Read(const std::string& key, const char* name, DWORD& v, DWORD& type, DWORD& size) {
-        HKEY h;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
-        BYTE buf[16] = {};
-        size = sizeof buf;
-        const bool ok = RegQueryValueExA(h, name, nullptr, &type, buf, &size) == ERROR_SUCCESS;
-        RegCloseKey(h);
-        std::memcpy(&v, buf, sizeof v);
-        return ok;
-    }
-
-private:
-    void Save(const std::string& key, const char* name) {
-        for (auto& s : saved_)
-            if (s.key == key && s.name == name) return;
-        Saved s;
-        s.key = key;
-        s.name = name;
-        HKEY h;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &h) == ERROR_SUCCESS) {
-            DWORD size = 0;
-            if (RegQueryValueExA(h, name, nullptr, &s.type, nullptr, &size) == ERROR_SUCCESS) {
-                s.data.resize(size);
-                s.existed = RegQueryValueExA(h, name, nullptr, &s.type, s.data.data(), &size) == ERROR_SUCCESS;
-            }
-            RegCloseKey(h);
-        }
-        saved_.push_back(s);
-    }
-    std::vector<std::string> created_;
-    std::vector<Saved> saved_;
 };
 
 std::string TempPath(const char* name) {
