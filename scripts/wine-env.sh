@@ -1,9 +1,9 @@
-# Sourced by the scripts: the Wine environment of the build's own prefix.
-#   . scripts/wine-env.sh BUILD_ROOT
+# Sourced by the scripts: the Wine of one architecture in the build's own prefix.
+#   . scripts/wine-env.sh i686|x86_64 BUILD_ROOT
 vx_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEPREFIX=${WINEPREFIX:-$(cd "$1" && pwd)/wineprefix}
-export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
-bash "$vx_root/scripts/wineprefix.sh" "$WINEPREFIX"
+. "$vx_root/scripts/wine-arch.sh" "$1"
+export WINEPREFIX=${WINEPREFIX:-$(cd "$2" && pwd)/wineprefix-$WINEARCH}
+bash "$vx_root/scripts/wineprefix.sh" "$1" "$WINEPREFIX"
 # Runs a Windows program quietly (Wine's own chatter goes to stderr).
 w() { wine "$@"; }
 # HKLM value helpers through Wine's reg.exe.

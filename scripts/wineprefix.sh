@@ -1,14 +1,22 @@
 #!/usr/bin/env bash
-# Creates (once) a 32-bit Wine prefix for the tests: null graphics driver, no Mono/Gecko,
-# and a Japanese font standing in for the dialog fonts the templates name.
-#   scripts/wineprefix.sh PREFIX [x11]
+# Creates (once) a Wine prefix of one architecture for the tests (win32 for i686, win64
+# for x86_64): null graphics driver, no Mono/Gecko, and a Japanese font standing in for
+# the dialog fonts the templates name.
+#   scripts/wineprefix.sh i686|x86_64 PREFIX [x11]
 set -euo pipefail
-prefix=$1; mode=${2:-null}
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+arch=$1; mode=${3:-null}
+mkdir -p "$2"; prefix=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-arch.sh" "$arch"
+export WINEPREFIX=$prefix
 if [ -f "$prefix/.vx-ready" ]; then exit 0; fi
 rm -rf "$prefix"; mkdir -p "$(dirname "$prefix")"
-wineboot -i >/dev/null 2>&1 </dev/null
-here=$(cd "$(dirname "$0")" && pwd)
+if ! wineboot -i >"$prefix.boot.log" 2>&1 </dev/null; then
+  echo "wineprefix.sh: the $arch Wine loader ($WINELOADER) could not make $prefix:" >&2
+  tail -3 "$prefix.boot.log" >&2
+  exit 1
+fi
+rm -f "$prefix.boot.log"
 reg=$prefix/fonts.reg
 # regedit wants UTF-16LE with a BOM for the Japanese value names.
 python3 - "$reg" "$mode" <<'PY'

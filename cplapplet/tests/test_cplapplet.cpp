@@ -14,6 +14,14 @@ namespace {
 
 using CplProc = LONG(CALLBACK*)(HWND, UINT, LPARAM, LPARAM);
 
+// The records the Control Panel of each architecture hands over: the handles and
+// the LONG_PTR in them are 8 bytes on x86_64.
+#ifdef _WIN64
+constexpr size_t kCplInfoBytes = 20, kNewCplInfoBytes = 252;
+#else
+constexpr size_t kCplInfoBytes = 16, kNewCplInfoBytes = 244;
+#endif
+
 std::string HereDir() {
   char self[MAX_PATH] = "";
   GetModuleFileNameA(nullptr, self, sizeof self);
@@ -77,7 +85,7 @@ TEST_F(Applet, MessagesWithConstantAnswers) {
 TEST_F(Applet, InquireLeavesItsRecordUntouched) {
   unsigned char record[sizeof(CPLINFO) + 8];
   std::memset(record, 0xA5, sizeof record);
-  EXPECT_EQ(sizeof(CPLINFO), 16u);
+  EXPECT_EQ(sizeof(CPLINFO), kCplInfoBytes);
   EXPECT_EQ(Call(CPL_INQUIRE, 0, reinterpret_cast<LPARAM>(record)), 0);
   for (unsigned char b : record) ASSERT_EQ(b, 0xA5);
 }
@@ -85,9 +93,9 @@ TEST_F(Applet, InquireLeavesItsRecordUntouched) {
 TEST_F(Applet, NewInquireDescribesTheItem) {
   NEWCPLINFOA info;
   std::memset(&info, 0xA5, sizeof info);
-  ASSERT_EQ(sizeof info, 244u);
+  ASSERT_EQ(sizeof info, kNewCplInfoBytes);
   EXPECT_EQ(Call(CPL_NEWINQUIRE, 0, reinterpret_cast<LPARAM>(&info)), 0);
-  EXPECT_EQ(info.dwSize, 244u);
+  EXPECT_EQ(info.dwSize, kNewCplInfoBytes);
   EXPECT_EQ(info.dwFlags, 0u);
   EXPECT_EQ(info.dwHelpContext, 0u);
   EXPECT_EQ(info.lData, 0);

@@ -18,16 +18,36 @@
 namespace {
 
 const char* const kExports[] = {
-    "InitDll",  "BdOpen",   "BdClose",  "Config",   "IdGet",    "VerGet",   "AxHome",   "AxHomeOp", "AxFeed",
-    "AxFeedOp", "AxNc",     "AxNcOp",   "AxNcEx",   "AxNcExOp", "AxDown",   "AxDownOp", "AxEmg",    "AxEmgOff",
-    "McodePut", "OcodePut", "SvOn",     "SvOff",    "EncdrOn",  "EncdrOff", "MlockOn",  "MlockOff", "AlmClr",
-    "AlmGet",   "AbsIni",   "PosiPut",  "StdtStGet", "StdtGet", "MonGet",   "IodtGet",  "McRspGet", "MnRspGet",
-    "RdyWait",  "RspWait",  "D8in",     "D8in_0",   "D16in",    "D16in_0",  "D32in",    "D32in_0",  "Din",
-    "Din_0",    "D8out",    "D8out_0",  "D16out",   "D16out_0", "D32out",   "D32out_0", "Dout",     "Dout_0",
-    "PrmGet",   "PrmPut",   "PprmGet",  "PprmPut",  "IpdtSet",  "IpdtClr",  "IpNumGet", "IpNumMax", "IpStrt",
-    "IpStrtRp", "IpStop",   "AxdtSt",   "AxdtStOp", "LkStart",  "AxdtClr",
+#define QRL_EXPORT(name, argbytes) #name,
+#include "qrl_exports.h"
+#undef QRL_EXPORT
 };
 static_assert(sizeof kExports / sizeof kExports[0] == 69, "the library exports 69 functions");
+
+// Every export as an application linked against the import library sees it. Taking
+// each address makes this program import all of them, so the file check of its
+// import table (and, on i686, the link itself) shows that the header's prototypes,
+// the import library and the DLL agree: on i686 a prototype whose arguments differ
+// from the export list asks for another decorated name (AxFeed@12), and the link
+// fails.
+template <typename R, typename... A>
+constexpr int ArgBytes(R(QRL_CALL*)(A...)) {
+    return (0 + ... + static_cast<int>((sizeof(A) + 3) & ~size_t{3}));
+}
+#if defined(__i386__)
+#define QRL_EXPORT(name, argbytes) static_assert(ArgBytes(&name) == argbytes, #name " argument bytes");
+#include "qrl_exports.h"
+#undef QRL_EXPORT
+#endif
+struct Linked {
+    const char* name;
+    void* address;
+};
+const Linked kLinked[] = {
+#define QRL_EXPORT(name, argbytes) {#name, reinterpret_cast<void*>(&name)},
+#include "qrl_exports.h"
+#undef QRL_EXPORT
+};
 
 template <typename T>
 const T* At(HMODULE m, DWORD rva) {
@@ -74,6 +94,7 @@ TEST(Exports, ExactlyThe69UndecoratedNames) {
     EXPECT_EQ(ExportNames(m), want);
     for (const char* name : kExports) EXPECT_NE(GetProcAddress(m, name), nullptr) << name;
     EXPECT_EQ(GetProcAddress(m, "AxFeed@8"), nullptr) << "no decorated aliases";
+    for (const Linked& l : kLinked) EXPECT_NE(l.address, nullptr) << l.name;
 }
 
 TEST(Exports, DependsOnSystemDllsOnly) {
