@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # make demo: the sample application drives the virtual board through qrlink00.dll
 # under Wine with the call log switched on through the registry; the log is decoded.
-#   scripts/demo.sh WIN32_BUILD BUILD_ROOT
+#   scripts/demo.sh i686|x86_64 WIN_BUILD BUILD_ROOT
 set -euo pipefail
-win=$(cd "$1" && pwd); root=$(cd "$2" && pwd)
-. "$(dirname "$0")/wine-env.sh" "$root"
+win=$(cd "$2" && pwd); root=$(cd "$3" && pwd)
+. "$(dirname "$0")/wine-env.sh" "$1" "$root"
+echo "== demo: the $VX_ARCH build ($win) in $WINEPREFIX"
 out=$root/demo; mkdir -p "$out"; rm -f "$out"/vx710d10.log*
 sim=$win/vboard/vx710sim.exe
 demo=$win/examples/vx_demo.exe
@@ -34,5 +35,5 @@ echo "   ... $(wc -l < "$log") records in $log; full decode in $out/calllog.txt"
 
 if [ "${DEMO_UI:-0}" = 1 ]; then
   echo "== the configuration utility under Xvfb (DEMO_UI=1)"
-  bash "$(dirname "$0")/screenshots.sh" "$win" "$root"
+  bash "$(dirname "$0")/screenshots.sh" "$VX_ARCH" "$win"
 fi

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Pictures of the Control Panel applet and the compatibility dialog under Xvfb.
-#   scripts/screenshots-compat.sh BUILD_DIR
+#   scripts/screenshots-compat.sh i686|x86_64 BUILD_DIR
 # Needs the targets vx710cpl, vx710cfg and cpl_shot_helper built in BUILD_DIR. Uses its
-# own X11-driver prefix BUILD_DIR/../wineprefix-x11 and display :99; the pictures go
-# to BUILD_DIR/screenshots/.
+# own X11-driver prefix of that architecture, BUILD_DIR/../wineprefix-x11-<win32|win64>,
+# and display :99; the pictures go to BUILD_DIR/screenshots/.
 set -euo pipefail
-build=$(cd "$1" && pwd)
+arch=$1
+build=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 out=$build/screenshots
 mkdir -p "$out"
-export WINEPREFIX=$(cd "$build/.." && pwd)/wineprefix-x11
-export WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=:99
+. "$here/wine-arch.sh" "$arch"
+export WINEPREFIX=$(cd "$build/.." && pwd)/wineprefix-x11-$WINEARCH DISPLAY=:99
 # The applet's record carries Shift-JIS text; the Control Panel reads it in the
 # process's ANSI code page, which is 932 only in a Japanese locale.
-wine() { env LC_ALL=ja_JP.UTF-8 wine "$@"; }
-"$here/wineprefix.sh" "$WINEPREFIX" x11
+wine() { env LC_ALL=ja_JP.UTF-8 "$WINELOADER" "$@"; }
+"$here/wineprefix.sh" "$arch" "$WINEPREFIX" x11
+echo "screenshots: $arch build ($build) in $WINEPREFIX"
 
 helper=$build/cplapplet/cpl_shot_helper.exe
 sys=$WINEPREFIX/drive_c/windows/system32

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Pictures of every page of the configuration utility's dialogs, as PNG files:
-#   scripts/screenshots.sh BUILD_DIR      (the Win32 build folder, e.g. build/win32)
-# Runs BUILD_DIR/cfgtool/cfg_screens.exe under Xvfb in a Wine prefix with the X11
-# driver (BUILD_DIR/../wineprefix-x11) and writes BUILD_DIR/screenshots/<page>.png.
+#   scripts/screenshots.sh i686|x86_64 BUILD_DIR   (that architecture's build, e.g. build/win32)
+# Runs BUILD_DIR/cfgtool/cfg_screens.exe under Xvfb in a Wine prefix of that
+# architecture with the X11 driver (BUILD_DIR/../wineprefix-x11-<win32|win64>) and
+# writes BUILD_DIR/screenshots/<page>.png.
 set -euo pipefail
-build=$(cd "$1" && pwd)
+arch=$1
+build=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/wine-arch.sh" "$arch"
 exe=$build/cfgtool/cfg_screens.exe
 [ -f "$exe" ] || { echo "missing $exe (build target cfg_screens first)" >&2; exit 1; }
 out=$build/screenshots
-prefix=${VX_X11_PREFIX:-$(dirname "$build")/wineprefix-x11}
-"$here/wineprefix.sh" "$prefix" x11
+prefix=${VX_X11_PREFIX:-$(dirname "$build")/wineprefix-x11-$WINEARCH}
+"$here/wineprefix.sh" "$arch" "$prefix" x11
+echo "screenshots: $arch build ($build) in $prefix"
 # The confirmation dialog uses the proportional face; picture it with the proportional
 # IPA face so that line breaks come out as with the original font.
 if [ ! -f "$prefix/.vx-pgothic" ]; then
@@ -23,7 +27,7 @@ lines = ["Windows Registry Editor Version 5.00", "",
          '"ＭＳ Ｐゴシック"="IPAPGothic"', ""]
 open(sys.argv[1], "wb").write(("\ufeff" + "\r\n".join(lines) + "\r\n").encode("utf-16-le"))
 PY
-  WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all wine regedit /S "$(WINEPREFIX=$prefix winepath -w "$reg")" </dev/null >/dev/null 2>&1
+  WINEPREFIX=$prefix wine regedit /S "$(WINEPREFIX=$prefix winepath -w "$reg")" </dev/null >/dev/null 2>&1
   WINEPREFIX=$prefix wineserver -w
   touch "$prefix/.vx-pgothic"
 fi
@@ -36,7 +40,7 @@ done
 [ -n "$disp" ] || { echo "no free X display" >&2; exit 1; }
 Xvfb :$disp -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-export DISPLAY=:$disp WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export DISPLAY=:$disp WINEPREFIX=$prefix
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
