@@ -6,6 +6,7 @@
 #   make screenshots   PNGs of every dialog page under Xvfb (build/<win32|win64>/screenshots)
 #   make soak      the long load test
 #   make package   NSIS installers (x86, amd64) and the zip of both architectures
+#   make docs      the HTML reference of qrlink00.h (build/docs/html); part of make test
 #
 # Windows architectures: both are always built (build/win32 = i686, the primary
 # deliverable; build/win64 = x86_64) and checked from their files. Their Wine suites run
@@ -38,7 +39,7 @@ RUN_ARCH := $(firstword $(filter i686,$(ARCHS)) $(ARCHS))
 export ARCHS
 
 .PHONY: all deps native win32 win64 windows prefix test test-native test-fuzz test-static \
-        test-wine test-wine-i686 test-wine-x86_64 demo bench screenshots package soak clean
+        test-wine test-wine-i686 test-wine-x86_64 docs demo bench screenshots package soak clean
 
 all: native windows
 
@@ -104,7 +105,7 @@ test-wine-x86_64: win64 deps
 test-wine: $(addprefix test-wine-,$(ARCHS))
 
 # One clear line for every architecture whose Wine suites did not run, and why.
-test: test-native test-fuzz test-static test-wine
+test: test-native test-fuzz test-static test-wine docs
 	@for a in i686 x86_64; do \
 	  case " $(ARCHS) " in *" $$a "*) continue;; esac; \
 	  case " $(HOST_ARCHS) " in \
@@ -113,6 +114,13 @@ test: test-native test-fuzz test-static test-wine
 	  esac; \
 	  echo "make test: the $$a Wine suites did not run: $$why"; done
 	@echo "make test: passed: native, fuzz, file checks of i686 and x86_64, Wine suites of $(ARCHS)"
+
+# The HTML reference of the public header (Doxygen, docs/Doxyfile) in $(BUILD)/docs/html.
+# Fails on any warning: an undocumented export, parameter or result is an error.
+docs: deps
+	@mkdir -p $(BUILD)/docs
+	@QRL_DOCS_OUT=$(abspath $(BUILD))/docs doxygen docs/Doxyfile
+	@echo "make docs: $(abspath $(BUILD))/docs/html/index.html"
 
 demo: win32 win64
 	@echo "make demo: $(RUN_ARCH) build under Wine"
