@@ -22,6 +22,15 @@ vx_pe_check(vx710cpl vx710cpl --system-imports-only --exports CPlApplet
 vx_pe_check(vx710sim vx710sim --system-imports-only)
 vx_pe_check(qrlogdump qrlogdump --system-imports-only)
 vx_pe_check(vx_demo vx_demo --system-imports-only --allow-dll qrlink00.dll)
+foreach(ex ${VX_EXAMPLES})
+  vx_pe_check(example_${ex} ${ex} --system-imports-only --allow-dll qrlink00.dll)
+endforeach()
+
+# The export list against its checked-in copy (names, ordinals, argument bytes): a
+# change to one without the other fails.
+set(EXPORT_ABI ${VX_ROOT}/proto/qrl_exports.abi)
+add_test(NAME qrl_exports_abi COMMAND ${Python3_EXECUTABLE} ${VX_ROOT}/tools/exports_abi.py ${EXPORT_LIST} ${EXPORT_ABI})
+set_tests_properties(qrl_exports_abi PROPERTIES LABELS static)
 
 # An application built with the header and linked against the import library (the
 # DLL tests take the address of every export): it imports exactly the 69 undecorated
@@ -56,6 +65,24 @@ vx_pe_refuses(runtime_dll "imports libwinpthread-1\\.dll, which is no system DLL
               $<TARGET_FILE:pecheck_decorated> --machine ${VX_ARCH} --system-imports-only)
 vx_pe_refuses(caller "imports from qrlink00.dll differ"
               $<TARGET_FILE:vx_demo> --machine ${VX_ARCH} --imports-from qrlink00.dll --imports-list ${EXPORT_LIST})
+# An export list whose AxFeed and AxFeedOp have swapped ordinals: the DLL's export
+# table disagrees with it, and so does the checked-in copy.
+file(READ ${EXPORT_LIST} _vx_list)
+string(REGEX REPLACE "QRL_EXPORT\\(AxFeed, 8, 8\\)" "QRL_EXPORT(AxFeed, 8, 9)" _vx_swapped "${_vx_list}")
+string(REGEX REPLACE "QRL_EXPORT\\(AxFeedOp, 16, 9\\)" "QRL_EXPORT(AxFeedOp, 16, 8)" _vx_swapped "${_vx_swapped}")
+file(WRITE ${CMAKE_BINARY_DIR}/qrl_exports_swapped.h "${_vx_swapped}")
+vx_pe_refuses(ordinal "export ordinals differ: AxFeed is ordinal 8, expected 9; AxFeedOp is ordinal 9, expected 8"
+              $<TARGET_FILE:qrlink00> --machine ${VX_ARCH} --exports-list ${CMAKE_BINARY_DIR}/qrl_exports_swapped.h)
+add_test(NAME exports_abi_refuses_ordinal
+         COMMAND ${Python3_EXECUTABLE} ${VX_ROOT}/tools/exports_abi.py ${CMAKE_BINARY_DIR}/qrl_exports_swapped.h ${EXPORT_ABI})
+set_tests_properties(exports_abi_refuses_ordinal PROPERTIES LABELS static
+                     PASS_REGULAR_EXPRESSION "AxFeed: ordinal 9, .* says 8")
+string(REGEX REPLACE "QRL_EXPORT\\(AxFeed, 8, 8\\)" "QRL_EXPORT(AxFeed, 12, 8)" _vx_wider "${_vx_list}")
+file(WRITE ${CMAKE_BINARY_DIR}/qrl_exports_wider.h "${_vx_wider}")
+add_test(NAME exports_abi_refuses_argbytes
+         COMMAND ${Python3_EXECUTABLE} ${VX_ROOT}/tools/exports_abi.py ${CMAKE_BINARY_DIR}/qrl_exports_wider.h ${EXPORT_ABI})
+set_tests_properties(exports_abi_refuses_argbytes PROPERTIES LABELS static
+                     PASS_REGULAR_EXPRESSION "AxFeed: 12 argument bytes, .* says 8")
 if(VX_ARCH STREQUAL "i686")
   vx_pe_refuses(decorated "decorated export names \\['Probe@8'\\]"
                 $<TARGET_FILE:pecheck_decorated> --machine i686 --exports Probe@8)

@@ -18,23 +18,28 @@ else()
 endif()
 set(VX_TOOL_PREFIX ${VX_ARCH}-w64-mingw32)
 
-# The 69 exports as a list of "name;argbytes" pairs, read from the one list.
+# The 69 exports as .def entries "name@argbytes @ordinal", read from the one list. A
+# line of another shape stops the configuration rather than drop an export.
 file(STRINGS ${VX_ROOT}/proto/qrl_exports.h _vx_export_lines REGEX "^QRL_EXPORT\\(")
+set_property(DIRECTORY ${VX_ROOT} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VX_ROOT}/proto/qrl_exports.h)
 set(VX_EXPORTS "")
 foreach(line ${_vx_export_lines})
-  string(REGEX REPLACE "^QRL_EXPORT\\(([A-Za-z0-9_]+), *([0-9]+)\\).*" "\\1@\\2" entry "${line}")
-  list(APPEND VX_EXPORTS ${entry})
+  if(NOT line MATCHES "^QRL_EXPORT\\(([A-Za-z0-9_]+), *([0-9]+), *([1-9][0-9]*)\\)$")
+    message(FATAL_ERROR "proto/qrl_exports.h: not QRL_EXPORT(name, argbytes, ordinal): ${line}")
+  endif()
+  list(APPEND VX_EXPORTS "${CMAKE_MATCH_1}@${CMAKE_MATCH_2} @${CMAKE_MATCH_3}")
 endforeach()
 
-# vx_write_def(OUT LIBRARY NAMES...): a .def for this architecture. NAMES carry their
-# stdcall decoration (CPlApplet@16); it stays on i686, where the module is linked with
-# --kill-at and the import library made with dlltool -k, and goes on x86_64, which has
-# one calling convention and no decoration.
+# vx_write_def(OUT LIBRARY ENTRIES...): a .def for this architecture. Each entry is a
+# name with its stdcall decoration (CPlApplet@16), optionally followed by its ordinal
+# (" @41"). The decoration stays on i686, where the module is linked with --kill-at
+# and the import library made with dlltool -k, and goes on x86_64, which has one
+# calling convention and no decoration; the ordinal stays on both.
 function(vx_write_def out library)
   set(text "; Generated at configure time for ${VX_ARCH}; do not edit.\nLIBRARY ${library}\nEXPORTS\n")
   foreach(name ${ARGN})
     if(NOT VX_ARCH STREQUAL "i686")
-      string(REGEX REPLACE "@[0-9]+$" "" name "${name}")
+      string(REGEX REPLACE "^([A-Za-z0-9_]+)@[0-9]+" "\\1" name "${name}")
     endif()
     string(APPEND text "    ${name}\n")
   endforeach()

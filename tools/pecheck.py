@@ -6,6 +6,7 @@ on hosts that cannot execute it (an i686 build on a host without 32-bit support)
 
   pecheck.py FILE --machine i686|x86_64
              [--exports-list HEADER | --exports NAME ...]   exactly these names, undecorated
+                                                          (with HEADER: each at its ordinal)
              [--system-imports-only] [--allow-dll NAME ...]
              [--imports-from DLL --imports-list HEADER]    exactly the listed names from DLL
              [--file-version A.B.C.D]
@@ -79,14 +80,19 @@ class Pe:
         return self.data[o:self.data.index(b"\0", o)].decode("latin-1")
 
     def exports(self):
+        return [name for name, _ in self.exports_with_ordinals()]
+
+    def exports_with_ordinals(self):
+        """[(name, ordinal)] of the named exports."""
         rva, _ = self.dirs[0]
         if not rva:
             return []
         d = self.off(rva)
-        # IMAGE_EXPORT_DIRECTORY: NumberOfNames at 24, AddressOfNames at 32.
-        nnames = self.u32(d + 24)
-        names = self.u32(d + 32)
-        return [self.cstr(self.u32(self.off(names) + 4 * i)) for i in range(nnames)]
+        # IMAGE_EXPORT_DIRECTORY: Base at 16, NumberOfNames at 24, AddressOfNames at 32,
+        # AddressOfNameOrdinals at 36 (each an index from Base).
+        base, nnames = self.u32(d + 16), self.u32(d + 24)
+        names, ordinals = self.off(self.u32(d + 32)), self.off(self.u32(d + 36))
+        return [(self.cstr(self.u32(names + 4 * i)), base + self.u16(ordinals + 2 * i)) for i in range(nnames)]
 
     def imports(self):
         """{dll name (lower case): [imported names or #ordinals]}"""
@@ -186,11 +192,20 @@ def version_info(block):
     return fixed, strings, translations
 
 
-def export_list(header):
-    names = re.findall(r"^QRL_EXPORT\((\w+),\s*(\d+)\)", open(header).read(), re.M)
-    if not names:
+def export_entries(header):
+    """[(name, argbytes, ordinal)] of the QRL_EXPORT(name, argbytes, ordinal) lines."""
+    text = open(header).read()
+    lines = re.findall(r"^QRL_EXPORT\(.*$", text, re.M)
+    entries = re.findall(r"^QRL_EXPORT\((\w+),\s*(\d+),\s*(\d+)\)$", text, re.M)
+    if not entries:
         raise SystemExit("pecheck: no QRL_EXPORT lines in %s" % header)
-    return [n for n, _ in names]
+    if len(entries) != len(lines):
+        raise SystemExit("pecheck: a QRL_EXPORT line of %s is not QRL_EXPORT(name, argbytes, ordinal)" % header)
+    return [(n, int(a), int(o)) for n, a, o in entries]
+
+
+def export_list(header):
+    return [n for n, _, _ in export_entries(header)]
 
 
 def check(args):
@@ -216,6 +231,13 @@ def check(args):
         decorated = [n for n in have if "@" in n or n.startswith("_")]
         if decorated:
             failures.append("decorated export names %s" % decorated[:8])
+    if args.exports_list:
+        # Each export at the ordinal the list fixes for it.
+        have = dict(pe.exports_with_ordinals())
+        moved = ["%s is ordinal %d, expected %d" % (n, have[n], o)
+                 for n, _, o in export_entries(args.exports_list) if n in have and have[n] != o]
+        if moved:
+            failures.append("export ordinals differ: %s" % "; ".join(moved[:8]))
 
     imports = pe.imports()
     if args.system_imports_only:

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "cmdbuf.h"
@@ -18,7 +19,7 @@
 namespace {
 
 const char* const kExports[] = {
-#define QRL_EXPORT(name, argbytes) #name,
+#define QRL_EXPORT(name, argbytes, ordinal) #name,
 #include "qrl_exports.h"
 #undef QRL_EXPORT
 };
@@ -29,22 +30,26 @@ static_assert(sizeof kExports / sizeof kExports[0] == 69, "the library exports 6
 // import table (and, on i686, the link itself) shows that the header's prototypes,
 // the import library and the DLL agree: on i686 a prototype whose arguments differ
 // from the export list asks for another decorated name (AxFeed@12), and the link
-// fails.
+// fails. The prototypes' argument bytes are also checked here at compile time, on
+// both architectures, as an i686 stack holds them (pointers and int32 take 4).
+template <typename A>
+constexpr int I686ArgBytes() {
+    return std::is_pointer<A>::value ? 4 : static_cast<int>((sizeof(A) + 3) & ~size_t{3});
+}
 template <typename R, typename... A>
 constexpr int ArgBytes(R(QRL_CALL*)(A...)) {
-    return (0 + ... + static_cast<int>((sizeof(A) + 3) & ~size_t{3}));
+    return (0 + ... + I686ArgBytes<A>());
 }
-#if defined(__i386__)
-#define QRL_EXPORT(name, argbytes) static_assert(ArgBytes(&name) == argbytes, #name " argument bytes");
+#define QRL_EXPORT(name, argbytes, ordinal) static_assert(ArgBytes(&name) == argbytes, #name " argument bytes");
 #include "qrl_exports.h"
 #undef QRL_EXPORT
-#endif
 struct Linked {
     const char* name;
+    int ordinal;
     void* address;
 };
 const Linked kLinked[] = {
-#define QRL_EXPORT(name, argbytes) {#name, reinterpret_cast<void*>(&name)},
+#define QRL_EXPORT(name, argbytes, ordinal) {#name, ordinal, reinterpret_cast<void*>(&name)},
 #include "qrl_exports.h"
 #undef QRL_EXPORT
 };
@@ -95,6 +100,18 @@ TEST(Exports, ExactlyThe69UndecoratedNames) {
     for (const char* name : kExports) EXPECT_NE(GetProcAddress(m, name), nullptr) << name;
     EXPECT_EQ(GetProcAddress(m, "AxFeed@8"), nullptr) << "no decorated aliases";
     for (const Linked& l : kLinked) EXPECT_NE(l.address, nullptr) << l.name;
+}
+
+// An application that imports by ordinal reaches the same function as one that
+// imports by name: each export sits at the ordinal of the list.
+TEST(Exports, EachAtTheOrdinalOfTheList) {
+    HMODULE m = GetModuleHandleA("qrlink00.dll");
+    ASSERT_NE(m, nullptr);
+    for (const Linked& l : kLinked) {
+        FARPROC by_ordinal = GetProcAddress(m, MAKEINTRESOURCEA(l.ordinal));
+        EXPECT_NE(by_ordinal, nullptr) << l.name << " ordinal " << l.ordinal;
+        EXPECT_EQ(by_ordinal, GetProcAddress(m, l.name)) << l.name << " ordinal " << l.ordinal;
+    }
 }
 
 TEST(Exports, DependsOnSystemDllsOnly) {
