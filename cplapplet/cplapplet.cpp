@@ -3,9 +3,8 @@
 #include <windows.h>
 #include <cpl.h>
 
-#include <cwchar>
-
 #include "cplapplet.h"
+#include "launch.h"
 
 namespace {
 
@@ -13,7 +12,6 @@ HINSTANCE g_instance = nullptr;
 
 const wchar_t kItemName[] = L"VX-7105 ｺﾝﾄﾛｰﾗ";
 const wchar_t kItemInfo[] = L"VX-7105の設定を変更します。";
-const wchar_t kStartError[] = L"設定ファイルの起動時にエラーが発生しました。\nError %d";
 
 // The Control Panel reads the record's texts as ANSI; they are the Japanese
 // code-page bytes whatever the source file's own encoding.
@@ -35,34 +33,6 @@ void Describe(NEWCPLINFOA* info) {
   info->szHelpFile[0] = '\0';
 }
 
-// Starts the utility as its own process and does not wait for it; a running
-// instance is the utility's own business.
-void StartUtility() {
-  STARTUPINFOA startup;
-  ZeroMemory(&startup, sizeof startup);
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION process;
-  ZeroMemory(&process, sizeof process);
-
-  char program[261 + 16] = "";
-  GetSystemDirectoryA(program, 261);
-  lstrcatA(program, "\\vx710cfg.exe");
-  char commandLine[1] = "";
-
-  if (CreateProcessA(program, commandLine, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
-                     nullptr, nullptr, &startup, &process)) {
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return;
-  }
-  const DWORD error = GetLastError();
-  wchar_t text[128];
-  swprintf(text, 128, kStartError, static_cast<int>(error));
-  MessageBoxW(nullptr, text, L"Error", MB_OK | MB_ICONEXCLAMATION);
-}
-
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
@@ -70,14 +40,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-extern "C" LONG CALLBACK CPlApplet(HWND, UINT message, LPARAM, LPARAM param2) {
+extern "C" LONG CALLBACK CPlApplet(HWND controlPanel, UINT message, LPARAM, LPARAM param2) {
   switch (message) {
     case CPL_INIT:
       return 1;
     case CPL_GETCOUNT:
       return 1;
     case CPL_DBLCLK:
-      StartUtility();
+      vxcpl::StartUtility(controlPanel, vxcpl::kSystemLauncher);
       return 0;
     case CPL_NEWINQUIRE:
       Describe(reinterpret_cast<NEWCPLINFOA*>(param2));

@@ -1,5 +1,7 @@
 // vx710cpl.cpl loaded as the Control Panel loads it: every message, the item record,
-// the module's exports and version, and the start of the utility.
+// the module's exports and version, and the start of the utility; and the starting
+// code driven with doubles of process creation that answer as Windows does when the
+// utility needs elevation.
 #include <windows.h>
 #include <cpl.h>
 #include <gtest/gtest.h>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "cplapplet.h"
+#include "launch.h"
 
 namespace {
 
@@ -36,6 +39,15 @@ std::string SystemDir() {
 }
 
 std::string UtilityPath() { return SystemDir() + "\\vx710cfg.exe"; }
+
+// The handles this process holds, counted by asking about every small handle value:
+// Wine's GetProcessHandleCount always reports 0, which would let any leak pass.
+DWORD HandleCount() {
+  DWORD n = 0, flags = 0;
+  for (ULONG_PTR value = 4; value < 0x4000; value += 4)
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++n;
+  return n;
+}
 
 class Applet : public ::testing::Test {
  protected:
@@ -201,11 +213,11 @@ TEST_F(Applet, DoubleClickStartsTheUtilityFromTheSystemDirectory) {
   CreateDirectoryA(markers.c_str(), nullptr);
   SetEnvironmentVariableA("VX_CPL_MARKER_DIR", markers.c_str());
 
-  const DWORD handlesBefore = [] { DWORD n = 0; GetProcessHandleCount(GetCurrentProcess(), &n); return n; }();
+  const DWORD handlesBefore = HandleCount();
   // Opening the item twice starts the utility twice.
   EXPECT_EQ(Call(CPL_DBLCLK, 0, 0), 0);
   EXPECT_EQ(Call(CPL_DBLCLK, 0, 0), 0);
-  const DWORD handlesAfter = [] { DWORD n = 0; GetProcessHandleCount(GetCurrentProcess(), &n); return n; }();
+  const DWORD handlesAfter = HandleCount();
   EXPECT_TRUE(Runs(markers).empty()) << "the applet waited for the utility";
   EXPECT_EQ(handlesAfter, handlesBefore) << "process or thread handles left open";
 
@@ -277,6 +289,194 @@ TEST_F(Applet, DoubleClickWithoutTheUtilityShowsTheErrorBox) {
   EXPECT_TRUE(g_box.hasOk);
   EXPECT_FALSE(g_box.hasCancel);
   EXPECT_EQ(g_box.icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+}
+
+// ---- starting the utility when it needs elevation ----
+
+std::wstring UtilityPathW() {
+  wchar_t dir[261] = L"";
+  GetSystemDirectoryW(dir, 261);
+  return std::wstring(dir) + L"\\vx710cfg.exe";
+}
+
+std::string Narrow(const std::wstring& text) {
+  char bytes[1024] = "";
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
+  return bytes;
+}
+
+// What CreateProcess answers, under UAC, for a program whose manifest asks for an
+// administrator (ERROR_ELEVATION_REQUIRED; the XP-level headers lack the name).
+constexpr DWORD kElevationRequired = 740;
+
+// What the doubles answer and what they were asked.
+struct Doubles {
+  DWORD createError = kElevationRequired;
+  bool shellSucceeds = true;
+  DWORD shellError = ERROR_SUCCESS;
+  HINSTANCE shellCode = nullptr;  // hInstApp of a failure
+  int creates = 0, shells = 0;
+  std::string createdProgram;
+  SHELLEXECUTEINFOW shellInfo{};
+  std::wstring shellFile;
+  bool shellVerbGiven = false;
+};
+Doubles g_doubles;
+
+// CreateProcessA failing as configured, by default as it does under UAC for the utility.
+BOOL WINAPI RefusingCreateProcess(LPCSTR program, LPSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES,
+                                  BOOL, DWORD, LPVOID, LPCSTR, LPSTARTUPINFOA, LPPROCESS_INFORMATION) {
+  ++g_doubles.creates;
+  g_doubles.createdProgram = program ? program : "";
+  SetLastError(g_doubles.createError);
+  return FALSE;
+}
+
+BOOL WINAPI FakeShellExecuteEx(SHELLEXECUTEINFOW* info) {
+  ++g_doubles.shells;
+  g_doubles.shellInfo = *info;
+  g_doubles.shellFile = info->lpFile ? info->lpFile : L"";
+  g_doubles.shellVerbGiven = info->lpVerb != nullptr;
+  if (!g_doubles.shellSucceeds) {
+    info->hInstApp = g_doubles.shellCode;
+    SetLastError(g_doubles.shellError);
+    return FALSE;
+  }
+  info->hInstApp = reinterpret_cast<HINSTANCE>(33);
+  // A real handle where one is asked for, as the shell hands it out: one left open
+  // shows in the process's handle count.
+  if (info->fMask & SEE_MASK_NOCLOSEPROCESS)
+    DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &info->hProcess, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
+  return TRUE;
+}
+
+const vxcpl::Launcher kDoubles = {&RefusingCreateProcess, &FakeShellExecuteEx};
+
+void StartAnsweringBoxes(HWND owner, const vxcpl::Launcher& launcher) {
+  g_box = BoxSeen{};
+  g_hook = SetWindowsHookExW(WH_CBT, AnswerBox, nullptr, GetCurrentThreadId());
+  ASSERT_NE(g_hook, nullptr);
+  vxcpl::StartUtility(owner, launcher);
+  UnhookWindowsHookEx(g_hook);
+}
+
+std::wstring StartErrorText(int code) {
+  return L"設定ファイルの起動時にエラーが発生しました。\nError " + std::to_wstring(code);
+}
+
+TEST(Elevation, RequiredTakesTheShellWithTheUtilityAndShowsNoBox) {
+  g_doubles = Doubles{};
+  HWND controlPanel = CreateWindowW(L"STATIC", L"cpl", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(controlPanel, nullptr);
+  const DWORD handlesBefore = HandleCount();
+  StartAnsweringBoxes(controlPanel, kDoubles);
+  EXPECT_EQ(HandleCount(), handlesBefore) << "the started process's handle left open";
+  EXPECT_EQ(g_box.count, 0) << Narrow(g_box.text);
+
+  EXPECT_EQ(g_doubles.creates, 1);
+  EXPECT_EQ(lstrcmpiA(g_doubles.createdProgram.c_str(), UtilityPath().c_str()), 0) << g_doubles.createdProgram;
+  ASSERT_EQ(g_doubles.shells, 1);
+  const SHELLEXECUTEINFOW& info = g_doubles.shellInfo;
+  EXPECT_EQ(info.cbSize, sizeof info);
+  EXPECT_EQ(lstrcmpiW(g_doubles.shellFile.c_str(), UtilityPathW().c_str()), 0) << Narrow(g_doubles.shellFile);
+  // The default verb: the utility's manifest is what makes it elevate.
+  EXPECT_FALSE(g_doubles.shellVerbGiven);
+  EXPECT_TRUE(info.lpParameters == nullptr || info.lpParameters[0] == L'\0');
+  EXPECT_EQ(info.nShow, SW_SHOWNORMAL);
+  // The consent prompt belongs to the Control Panel, not to no window at all (it would
+  // only flash in the taskbar).
+  EXPECT_EQ(info.hwnd, controlPanel);
+  DestroyWindow(controlPanel);
+}
+
+TEST(Elevation, DecliningThePromptShowsNothing) {
+  g_doubles = Doubles{};
+  g_doubles.shellSucceeds = false;
+  g_doubles.shellError = ERROR_CANCELLED;
+  StartAnsweringBoxes(nullptr, kDoubles);
+  EXPECT_EQ(g_doubles.shells, 1);
+  EXPECT_EQ(g_box.count, 0) << Narrow(g_box.text);
+}
+
+TEST(Elevation, AnyOtherShellFailureShowsTheBoxWithItsCode) {
+  for (DWORD error : {static_cast<DWORD>(ERROR_ACCESS_DENIED), static_cast<DWORD>(ERROR_FILE_NOT_FOUND), kElevationRequired}) {
+    g_doubles = Doubles{};
+    g_doubles.shellSucceeds = false;
+    g_doubles.shellError = error;
+    StartAnsweringBoxes(nullptr, kDoubles);
+    EXPECT_EQ(g_doubles.shells, 1) << error;
+    ASSERT_EQ(g_box.count, 1) << error;
+    EXPECT_EQ(g_box.text, StartErrorText(error));
+    EXPECT_EQ(g_box.caption, L"Error");
+    EXPECT_TRUE(g_box.hasOk);
+    EXPECT_FALSE(g_box.hasCancel);
+    EXPECT_EQ(g_box.icon, LoadIconA(nullptr, IDI_EXCLAMATION));
+  }
+}
+
+TEST(Elevation, ShellFailureWithoutALastErrorReportsTheShellsCode) {
+  g_doubles = Doubles{};
+  g_doubles.shellSucceeds = false;
+  g_doubles.shellError = ERROR_SUCCESS;
+  g_doubles.shellCode = reinterpret_cast<HINSTANCE>(SE_ERR_OOM);
+  StartAnsweringBoxes(nullptr, kDoubles);
+  ASSERT_EQ(g_box.count, 1);
+  EXPECT_EQ(g_box.text, StartErrorText(SE_ERR_OOM));
+}
+
+TEST(Elevation, OtherCreateProcessFailuresShowTheBoxAndLeaveTheShellAlone) {
+  // Cancelled is only the user's answer when it comes from the consent prompt.
+  for (DWORD error : {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_CANCELLED}) {
+    g_doubles = Doubles{};
+    g_doubles.createError = error;
+    StartAnsweringBoxes(nullptr, kDoubles);
+    EXPECT_EQ(g_doubles.creates, 1);
+    EXPECT_EQ(g_doubles.shells, 0) << error;
+    ASSERT_EQ(g_box.count, 1) << error;
+    EXPECT_EQ(g_box.text, StartErrorText(error));
+  }
+}
+
+// The system's own shell behind the doubled CreateProcess: it really starts the
+// program the applet names, shown normally.
+TEST(Elevation, TheSystemShellStartsTheUtility) {
+  UtilitySlot slot;
+  ASSERT_TRUE(CopyFileA((HereDir() + "\\cpl_fake_cfg.exe").c_str(), UtilityPath().c_str(), FALSE));
+  char temp[MAX_PATH] = "";
+  GetTempPathA(sizeof temp, temp);
+  const std::string markers = std::string(temp) + "vx710cpl_shell_" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(markers.c_str(), nullptr);
+  SetEnvironmentVariableA("VX_CPL_MARKER_DIR", markers.c_str());
+
+  g_doubles = Doubles{};
+  StartAnsweringBoxes(nullptr, {&RefusingCreateProcess, vxcpl::kSystemLauncher.shellExecuteEx});
+  EXPECT_EQ(g_box.count, 0) << Narrow(g_box.text);
+
+  std::vector<std::string> runs;
+  for (int i = 0; i < 150 && runs.empty(); ++i) {
+    Sleep(100);
+    runs = Runs(markers);
+  }
+  ASSERT_EQ(runs.size(), 1u);
+  const std::vector<std::string> lines = Lines(runs[0]);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lstrcmpiA(lines[0].c_str(), UtilityPath().c_str()), 0) << lines[0];
+  EXPECT_EQ(std::stoul(lines[1]) & STARTF_USESHOWWINDOW, static_cast<unsigned long>(STARTF_USESHOWWINDOW));
+  EXPECT_EQ(lines[2], "1");  // SW_SHOWNORMAL
+  DeleteFileA(runs[0].c_str());
+  SetEnvironmentVariableA("VX_CPL_MARKER_DIR", nullptr);
+  RemoveDirectoryA(markers.c_str());
+}
+
+// With the utility missing the system's shell fails; the one box is the applet's.
+TEST(Elevation, TheSystemShellsFailureIsReportedInOneBox) {
+  UtilitySlot slot;
+  ASSERT_EQ(GetFileAttributesA(UtilityPath().c_str()), INVALID_FILE_ATTRIBUTES);
+  g_doubles = Doubles{};
+  StartAnsweringBoxes(nullptr, {&RefusingCreateProcess, vxcpl::kSystemLauncher.shellExecuteEx});
+  ASSERT_EQ(g_box.count, 1) << Narrow(g_box.text);
+  EXPECT_EQ(g_box.text, StartErrorText(ERROR_FILE_NOT_FOUND));
 }
 
 }  // namespace
