@@ -7,6 +7,7 @@
 // sizes saturate, and a setting that makes logging impossible leaves it off.
 #include "calllog.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -52,10 +53,41 @@ struct LogState {
     uint64_t written = 0;                  // characters in the current file, header included
     uint64_t budget = 0;                   // 0: no trigger pending
     uint64_t after = 0;                    // record characters since the trigger fired
+    // A trigger ended the log but Logging = 0 could not be written back: logging
+    // stays off until Logging has been seen at 0 and then at 1 again, so that the
+    // file the trigger kept is not followed by a new log nobody asked for.
+    bool hold_off = false;
+    // A LogFileCnt write-back failed: the ring's counter lives here from then on,
+    // for the rest of the process, so that every rotation still moves on to the
+    // next file instead of reopening (and emptying) the same one.
+    bool count_in_memory = false;
+    uint32_t memory_count = 0;
 };
 
 std::mutex g_mu;
 LogState g_log;
+
+// The fast path of an exchange with logging off takes no lock: it asks the watch on
+// the Dll key whether Logging may have changed and reads g_recording. Both are set
+// under g_mu; the watch only by LogStart, LogClose and InitDll, which run while no
+// other thread uses the library.
+std::unique_ptr<KeyWatch> g_watch_owner;
+std::atomic<KeyWatch*> g_watch{nullptr};
+std::atomic<bool> g_recording{false};  // a file is open and records are written
+std::atomic<long> g_lock_count{0};     // every taking of g_mu, for the tests
+
+// g_mu for one operation; on the way out, g_recording tells the fast path what the
+// operation left behind.
+class Locked {
+public:
+    Locked() : lock_(g_mu) { g_lock_count.fetch_add(1, std::memory_order_relaxed); }
+    ~Locked() { g_recording.store(g_log.flag == 1 && g_log.file != nullptr, std::memory_order_release); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    std::lock_guard<std::mutex> lock_;
+};
 
 // Units of 1000 characters as a character count that cannot wrap.
 uint64_t Thousands(uint32_t units) {
@@ -63,10 +95,11 @@ uint64_t Thousands(uint32_t units) {
     return v > UINT32_MAX ? UINT32_MAX : v;
 }
 
-// One registry key, closed on every way out.
+// One registry key, opened for what the caller does with it and closed on every way out.
 class OpenKey {
 public:
-    OpenKey(SettingsStore& store, const char* path) : store_(store), key_(path ? store.Open(path) : 0) {}
+    OpenKey(SettingsStore& store, const char* path, SettingsStore::Access access = SettingsStore::Access::Read)
+        : store_(store), key_(path ? store.Open(path, access) : 0) {}
     ~OpenKey() {
         if (key_) store_.Close(key_);
     }
@@ -119,6 +152,14 @@ private:
 
 const char* DllKey() { return vxreg::DllKeyFor(Board().family); }
 
+// Writes one value of the Dll key back, in an open of its own that asks for
+// set-value access only (a standard user's application may read the key but not
+// write it). False when the key does not open or the write fails.
+bool WriteBack(const char* name, uint32_t value) {
+    OpenKey key(CurrentPlatform().Settings(), DllKey(), SettingsStore::Access::Write);
+    return key && key.Write(name, value);
+}
+
 void CloseFile() {
     if (g_log.file) {
         g_log.file->Close();
@@ -167,8 +208,13 @@ void Start() {
             g_log.flag = 0;
             return;
         }
-        g_log.flag = static_cast<int32_t>(logging);
-        if (logging != 1) return;
+        if (logging != 1 || g_log.hold_off) {
+            // Held off after a trigger: 1 counts only once 0 has been seen.
+            if (logging != 1) g_log.hold_off = false;
+            g_log.flag = logging == 1 ? 0 : static_cast<int32_t>(logging);
+            return;
+        }
+        g_log.flag = 1;
 
         for (int i = 0; i < kSettingCount; ++i) {
             uint32_t v;
@@ -183,11 +229,13 @@ void Start() {
         if (!key.ReadText(vxreg::kLoggingPath, stored, vxreg::kMaxPathChars)) return;
         if (!DrivePath(stored, file_path) || g_log.limit == 0) return;
 
+        if (g_log.count_in_memory) g_log.settings[kLogFileCnt] = g_log.memory_count;
         uint32_t count = g_log.settings[kLogFileCnt];
         if (count > g_log.settings[kLogFileMax]) count = 0;
         if (count > 0) file_path += "." + std::to_string(count);
         g_log.settings[kLogFileCnt] = count + 1;
-        if (!key.Write(vxreg::kLogFileCnt, count + 1)) return;
+        if (!WriteBack(vxreg::kLogFileCnt, count + 1)) g_log.count_in_memory = true;
+        g_log.memory_count = count + 1;
         g_log.file = CurrentPlatform().OpenLogFile(file_path);
     }
     if (!g_log.file) return;
@@ -215,8 +263,7 @@ void Start() {
 void EndByTrigger() {
     CloseFile();
     g_log.flag = 0;
-    OpenKey key(CurrentPlatform().Settings(), DllKey());
-    if (key) key.Write(vxreg::kLogging, 0);
+    if (!WriteBack(vxreg::kLogging, 0)) g_log.hold_off = true;
 }
 
 void FormatRecord(const CommandBuffer& b, Line& line) {
@@ -240,24 +287,44 @@ void FormatRecord(const CommandBuffer& b, Line& line) {
     line.Finish();
 }
 
-// The record writer. The caller holds g_mu.
-void WriteRecord(const CommandBuffer& b) {
-    {
-        OpenKey key(CurrentPlatform().Settings(), DllKey());
-        if (key) {
-            uint32_t v = 0;
-            if (!key.Read(vxreg::kLogging, v)) v = 0;
-            // Only 1 means on. Switching on runs a log start, which sets the flag
-            // from its own reading; any other value closes the log.
-            if (v == 1 && g_log.flag != 1) {
-                Start();
-            } else {
-                if (v != 1) CloseFile();
-                g_log.flag = static_cast<int32_t>(v);
-            }
+// Brings the state up to the Logging value in the registry. The caller holds g_mu.
+void ReadSwitch() {
+    OpenKey key(CurrentPlatform().Settings(), DllKey());
+    if (!key) return;  // a missing key changes nothing
+    uint32_t v = 0;
+    if (!key.Read(vxreg::kLogging, v)) v = 0;
+    // Only 1 means on. Switching on runs a log start, which sets the flag from its
+    // own reading; any other value closes the log (and ends a hold after a trigger).
+    if (v == 1 && g_log.flag != 1) {
+        if (!g_log.hold_off) Start();
+    } else {
+        if (v != 1) {
+            CloseFile();
+            g_log.hold_off = false;
+        }
+        g_log.flag = static_cast<int32_t>(v);
+    }
+}
+
+// The record writer. `current`: the switch is known to be current for this
+// exchange. Otherwise it is read: always without a watch (as on every logged
+// exchange before watches existed), and with one only when a change was signalled,
+// after re-arming, so that a change made while reading is signalled again.
+// Returns whether the switch is current for the rest of the exchange. The caller
+// holds g_mu.
+bool WriteRecord(const CommandBuffer& b, bool current) {
+    if (!current) {
+        KeyWatch* w = g_watch.load(std::memory_order_acquire);
+        if (w == nullptr) {
+            ReadSwitch();
+        } else if (w->MayHaveChanged()) {
+            current = w->Rearm();
+            ReadSwitch();
+        } else {
+            current = true;
         }
     }
-    if (!LoggingOn()) return;
+    if (!LoggingOn()) return current;
 
     Line line("01");
     FormatRecord(b, line);
@@ -266,11 +333,12 @@ void WriteRecord(const CommandBuffer& b) {
         g_log.after += line.size();
         if (g_log.after > g_log.budget) {
             EndByTrigger();
-            return;
+            return current;
         }
     }
     g_log.file->Write(line.text(), line.size());
     if (g_log.written > g_log.limit) Start();  // rotation: the next file of the ring
+    return current;
 }
 
 bool Fires(uint32_t logic, uint32_t v, uint32_t t) {
@@ -318,21 +386,9 @@ int TargetEntry(const CommandBuffer& b) {
     return -1;
 }
 
-}  // namespace
-
-void LogStart() {
-    std::lock_guard<std::mutex> lock(g_mu);
-    Start();
-}
-
-void LogClose() {
-    std::lock_guard<std::mutex> lock(g_mu);
-    CloseFile();
-    g_log.flag = 0;
-}
-
-void LogBefore(const CommandBuffer& b) {
-    std::lock_guard<std::mutex> lock(g_mu);
+// LogBefore under g_mu; returns whether the switch is current for the rest of the
+// exchange.
+bool BeforeLocked(const CommandBuffer& b, bool current) {
     const int target = TargetEntry(b);
     const uint32_t* sw = g_log.commands;
     bool write;
@@ -343,34 +399,99 @@ void LogBefore(const CommandBuffer& b) {
     case kSelInput: write = sw[kDinOut] != 0; break;
     default: write = true; break;
     }
-    if (write) WriteRecord(b);
+    if (write) current = WriteRecord(b, current);
     if (target >= 0 && g_log.settings[kTargetType] == kTargetSend) EvaluateTrigger(b, target);
+    return current;
 }
 
-void LogAfter(const CommandBuffer& b) {
-    std::lock_guard<std::mutex> lock(g_mu);
+// LogAfter under g_mu.
+void AfterLocked(const CommandBuffer& b, bool current) {
     const int target = TargetEntry(b);
     const uint32_t* sw = g_log.commands;
     switch (b.Field(target >= 0 ? target : 0, kSelectCode)) {
     case kSelRead:
         if (sw[kSmonIn]) {
-            WriteRecord(b);
+            WriteRecord(b, current);
             if (target >= 0 && g_log.settings[kTargetType] == kTargetReceive) EvaluateTrigger(b, target);
         }
         break;
     case kSelIpNumGet:
-        if (sw[kIpNumIn]) WriteRecord(b);
+        if (sw[kIpNumIn]) WriteRecord(b, current);
         break;
     case kSelInput:
-        if (sw[kDinIn]) WriteRecord(b);
+        if (sw[kDinIn]) WriteRecord(b, current);
         break;
     default: break;
     }
 }
 
-void ResetLogForTests() {
-    std::lock_guard<std::mutex> lock(g_mu);
+// Arms a watch on the Dll key of the current family (replacing any other). Runs
+// while no other thread uses the library.
+void WatchDllKey() {
+    g_watch.store(nullptr, std::memory_order_release);
+    g_watch_owner.reset();
+    // No family, no key to watch: the switch is then looked for (in vain) as
+    // without a watch.
+    if (const char* path = DllKey()) g_watch_owner = CurrentPlatform().Settings().Watch(path);
+    g_watch.store(g_watch_owner.get(), std::memory_order_release);
+}
+
+void DropWatch() {
+    g_watch.store(nullptr, std::memory_order_release);
+    g_watch_owner.reset();
+}
+
+}  // namespace
+
+void LogStart() {
+    Locked lock;
+    // Armed before the settings are read, so that no change after the reading
+    // goes unnoticed.
+    WatchDllKey();
+    Start();
+}
+
+void LogClose() {
+    Locked lock;
     CloseFile();
+    g_log.flag = 0;
+    DropWatch();
+}
+
+void LogFamilyChanged() {
+    Locked lock;
+    if (g_watch.load(std::memory_order_relaxed) != nullptr) WatchDllKey();
+}
+
+LogPass LogBefore(const CommandBuffer& b) {
+    KeyWatch* w = g_watch.load(std::memory_order_acquire);
+    // Logging off and the switch unchanged since it was last read: nothing to do,
+    // and no lock taken, so that threads with logging off never queue here.
+    const bool unchanged = w != nullptr && !w->MayHaveChanged();
+    if (unchanged && !g_recording.load(std::memory_order_acquire)) return LogPass{true};
+    Locked lock;
+    return LogPass{BeforeLocked(b, unchanged)};
+}
+
+void LogAfter(const CommandBuffer& b, LogPass pass) {
+    bool current = pass.current;
+    if (!current) {
+        // The switch was not brought up to date before the exchange (no watch, or a
+        // change signalled on an exchange whose LogBefore logs nothing): look now.
+        KeyWatch* w = g_watch.load(std::memory_order_acquire);
+        current = w != nullptr && !w->MayHaveChanged();
+    }
+    if (current && !g_recording.load(std::memory_order_acquire)) return;
+    Locked lock;
+    AfterLocked(b, current);
+}
+
+long LogLockCountForTests() { return g_lock_count.load(std::memory_order_relaxed); }
+
+void ResetLogForTests() {
+    Locked lock;
+    CloseFile();
+    DropWatch();
     g_log = LogState{};
 }
 

@@ -104,6 +104,7 @@ void Drop(int n, int32_t result, int32_t* types) {
 extern "C" int32_t QRL_CALL InitDll(int32_t family) {
     if (family != 1 && family != 2) return QRL_E_ARG;
     Board().family = family;
+    LogFamilyChanged();
     return QRL_OK;
 }
 
@@ -134,9 +135,16 @@ extern "C" int32_t QRL_CALL BdOpen(int32_t board, int32_t rate, int32_t cycle, i
         s.device.reset();
     }
     s.device = CurrentPlatform().OpenDevice();
-    if (!s.device) return QRL_E_NODEVICE;
-
-    if (WriteBoardSettings(rate) != QRL_OK) return QRL_E_IO;
+    // A bring-up that fails ends the log it started: its file and the watch on the
+    // switch are not held until some later BdOpen.
+    if (!s.device) {
+        LogClose();
+        return QRL_E_NODEVICE;
+    }
+    if (WriteBoardSettings(rate) != QRL_OK) {
+        LogClose();
+        return QRL_E_IO;
+    }
 
     for (int n = 1; n < kStations; ++n) {
         int32_t r = QRL_OK;
@@ -171,10 +179,17 @@ extern "C" int32_t QRL_CALL BdClose(int32_t board) {
     }
     CurrentPlatform().Time().SleepMs(kCloseSettleMs);
     s.open = 0;
-    if (DirectByte(kModeOffset, 9) != QRL_OK) return QRL_E_IO;
+    // The final write failing (a dead pipe, a removed board) still ends the log and
+    // releases the device: the board is closed either way, and -1 says the board
+    // did not hear it.
+    const bool heard = DirectByte(kModeOffset, 9) == QRL_OK;
     LogClose();
-    bool closed = s.device->Close();
-    s.device.reset();
+    bool closed = true;
+    if (s.device) {
+        closed = s.device->Close();
+        s.device.reset();
+    }
+    if (!heard) return QRL_E_IO;
     return closed ? QRL_OK : QRL_E_CLOSE;
 }
 

@@ -53,9 +53,9 @@ Deadline::Deadline(int32_t limit_ms) : start_(CurrentPlatform().Time().NowMs()),
 bool Deadline::Expired() const { return CurrentPlatform().Time().NowMs() - start_ > limit_; }
 
 int32_t TransferCommands(CommandBuffer& b) {
-    LogBefore(b);
+    const LogPass pass = LogBefore(b);
     int32_t r = Exchange(kIoctlCommand, b);
-    LogAfter(b);
+    LogAfter(b, pass);
     return r;
 }
 

@@ -29,12 +29,13 @@ void FakeClock::SleepMs(uint32_t ms) {
 
 // ---- settings ----
 
-SettingsStore::Key MemorySettings::Open(const char* path) {
+SettingsStore::Key MemorySettings::Open(const char* path, Access access) {
     std::lock_guard<std::recursive_mutex> g(mu);
     ++opens;
-    if (!keys.count(path)) return 0;
+    open_log.push_back({path, access});
+    if (!keys.count(path) || (read_only && access == Access::Write)) return 0;
     Key k = next_++;
-    open_[k] = path;
+    open_[k] = {path, access};
     return k;
 }
 
@@ -42,8 +43,8 @@ bool MemorySettings::ReadDword(Key key, const char* name, uint32_t& value) {
     std::lock_guard<std::recursive_mutex> g(mu);
     ++reads;
     auto it = open_.find(key);
-    if (it == open_.end() || !keys.count(it->second)) return false;
-    auto& d = keys[it->second].dwords;
+    if (it == open_.end() || it->second.access != Access::Read || !keys.count(it->second.path)) return false;
+    auto& d = keys[it->second.path].dwords;
     auto v = d.find(name);
     if (v == d.end()) return false;
     value = v->second;
@@ -54,8 +55,8 @@ bool MemorySettings::ReadString(Key key, const char* name, std::string& value, s
     std::lock_guard<std::recursive_mutex> g(mu);
     ++reads;
     auto it = open_.find(key);
-    if (it == open_.end() || !keys.count(it->second)) return false;
-    auto& s = keys[it->second].strings;
+    if (it == open_.end() || it->second.access != Access::Read || !keys.count(it->second.path)) return false;
+    auto& s = keys[it->second.path].strings;
     auto v = s.find(name);
     if (v == s.end() || v->second.size() > max_chars) return false;
     value = v->second;
@@ -66,8 +67,11 @@ bool MemorySettings::WriteDword(Key key, const char* name, uint32_t value) {
     std::lock_guard<std::recursive_mutex> g(mu);
     ++writes;
     auto it = open_.find(key);
-    if (it == open_.end() || !keys.count(it->second) || fail_writes.count(name)) return false;
-    keys[it->second].dwords[name] = value;
+    if (it == open_.end() || it->second.access != Access::Write || !keys.count(it->second.path) ||
+        fail_writes.count(name))
+        return false;
+    keys[it->second.path].dwords[name] = value;
+    Changed(it->second.path);
     return true;
 }
 
@@ -77,14 +81,24 @@ bool MemorySettings::Close(Key key) {
     return open_.erase(key) == 1;
 }
 
+std::unique_ptr<KeyWatch> MemorySettings::Watch(const char* path) {
+    return std::make_unique<MemoryWatch>(*this, path);
+}
+
+void MemorySettings::Changed(const std::string& path) {
+    for (MemoryWatch* w : watches_) w->Touch(path);
+}
+
 void MemorySettings::SetDword(const std::string& path, const std::string& name, uint32_t v) {
     std::lock_guard<std::recursive_mutex> g(mu);
     keys[path].dwords[name] = v;
+    Changed(path);
 }
 
 void MemorySettings::SetString(const std::string& path, const std::string& name, const std::string& v) {
     std::lock_guard<std::recursive_mutex> g(mu);
     keys[path].strings[name] = v;
+    Changed(path);
 }
 
 bool MemorySettings::GetDword(const std::string& path, const std::string& name, uint32_t& v) {
@@ -100,6 +114,67 @@ bool MemorySettings::GetDword(const std::string& path, const std::string& name, 
 void MemorySettings::RemoveKey(const std::string& path) {
     std::lock_guard<std::recursive_mutex> g(mu);
     keys.erase(path);
+    Changed(path);
+}
+
+void MemorySettings::RemoveValue(const std::string& path, const std::string& name) {
+    std::lock_guard<std::recursive_mutex> g(mu);
+    auto k = keys.find(path);
+    if (k == keys.end()) return;
+    k->second.dwords.erase(name);
+    k->second.strings.erase(name);
+    Changed(path);
+}
+
+void MemorySettings::PutKey(const std::string& path, const Values& values) {
+    std::lock_guard<std::recursive_mutex> g(mu);
+    keys[path] = values;
+    Changed(path);
+}
+
+MemoryWatch::MemoryWatch(MemorySettings& owner, std::string p) : path(std::move(p)), owner_(owner) {
+    std::lock_guard<std::recursive_mutex> g(owner_.mu);
+    owner_.watches_.insert(this);
+    Rearm();
+}
+
+MemoryWatch::~MemoryWatch() {
+    std::lock_guard<std::recursive_mutex> g(owner_.mu);
+    owner_.watches_.erase(this);
+}
+
+bool MemoryWatch::MayHaveChanged() { return !armed_.load() || signalled_.load(); }
+
+bool MemoryWatch::Rearm() {
+    std::lock_guard<std::recursive_mutex> g(owner_.mu);
+    ++owner_.arms;
+    signalled_ = false;
+    if (owner_.arm_failures > 0) {
+        --owner_.arm_failures;
+        armed_ = false;
+        return false;
+    }
+    // The key, or its nearest parent that exists (the settings hold only some keys:
+    // a parent of any held key counts as existing, and the root always does).
+    on_ = path;
+    auto exists = [&](const std::string& k) {
+        if (owner_.keys.count(k)) return true;
+        for (const auto& held : owner_.keys)
+            if (held.first.compare(0, k.size() + 1, k + "\\") == 0) return true;
+        return false;
+    };
+    while (!on_.empty() && !exists(on_)) {
+        const size_t cut = on_.rfind('\\');
+        on_ = cut == std::string::npos ? std::string() : on_.substr(0, cut);
+    }
+    armed_ = true;
+    return true;
+}
+
+void MemoryWatch::Touch(const std::string& changed) {
+    // On the key itself: its own changes. On a parent: anything below it.
+    const bool below = on_.empty() || changed.compare(0, on_.size() + 1, on_ + "\\") == 0;
+    if (changed == on_ || (on_ != path && below)) signalled_ = true;
 }
 
 // ---- log files ----

@@ -3,6 +3,7 @@
 // records every exchange and answers from a script.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -35,32 +36,73 @@ public:
     std::mutex mu;
 };
 
-// Registry keys as a map of path -> values. Only keys present in `keys` open.
+class MemorySettings;
+
+// A watch on one key of MemorySettings: signalled by every change the settings see
+// at the key (values written, key created or removed) or, while the key is missing,
+// anywhere below its nearest existing parent.
+class MemoryWatch : public qrl::KeyWatch {
+public:
+    MemoryWatch(MemorySettings& owner, std::string path);
+    ~MemoryWatch() override;
+    bool MayHaveChanged() override;
+    bool Rearm() override;
+
+    // Called by the settings for a change at `path`.
+    void Touch(const std::string& path);
+    const std::string path;
+
+private:
+    MemorySettings& owner_;
+    std::string on_;  // the key armed on: `path` or a parent
+    std::atomic<bool> armed_{false}, signalled_{false};
+};
+
+// Registry keys as a map of path -> values. Only keys present in `keys` open. Opens
+// are recorded with what they were for; a key opened for reading cannot be written
+// and one opened for writing cannot be read, as with the real access rights.
 class MemorySettings : public qrl::SettingsStore {
 public:
     struct Values {
         std::map<std::string, uint32_t> dwords;
         std::map<std::string, std::string> strings;
     };
-    Key Open(const char* path) override;
+    struct OpenRecord {
+        std::string path;
+        Access access;
+    };
+    Key Open(const char* path, Access access) override;
     bool ReadDword(Key key, const char* name, uint32_t& value) override;
     bool ReadString(Key key, const char* name, std::string& value, size_t max_chars) override;
     bool WriteDword(Key key, const char* name, uint32_t value) override;
     bool Close(Key key) override;
+    std::unique_ptr<qrl::KeyWatch> Watch(const char* path) override;
 
-    // Helpers for tests.
+    // Helpers for tests; each change signals the watches it concerns.
     void SetDword(const std::string& path, const std::string& name, uint32_t v);
     void SetString(const std::string& path, const std::string& name, const std::string& v);
     bool GetDword(const std::string& path, const std::string& name, uint32_t& v);
     void RemoveKey(const std::string& path);
+    void RemoveValue(const std::string& path, const std::string& name);
+    void PutKey(const std::string& path, const Values& values);
 
     std::map<std::string, Values> keys;
     std::set<std::string> fail_writes;  // value names whose writes fail
-    int opens = 0, closes = 0, reads = 0, writes = 0;
+    bool read_only = false;             // opens for writing are refused (a standard user)
+    int arm_failures = 0;               // the next arms of a watch that fail
+    std::vector<OpenRecord> open_log;   // every open, in order
+    int opens = 0, closes = 0, reads = 0, writes = 0, arms = 0;
     std::recursive_mutex mu;
 
 private:
-    std::map<Key, std::string> open_;
+    friend class MemoryWatch;
+    void Changed(const std::string& path);
+    struct Handle {
+        std::string path;
+        Access access;
+    };
+    std::map<Key, Handle> open_;
+    std::set<MemoryWatch*> watches_;
     Key next_ = 1;
 };
 

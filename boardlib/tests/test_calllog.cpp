@@ -282,18 +282,35 @@ TEST_F(CallLogTest, LoggingSwitchedBetweenExchanges) {
     ExpectSound(Suffixed(1));
 }
 
-TEST_F(CallLogTest, OffCostsOneRegistryReadPerLoggedExchange) {
+// With the watch on the Dll key armed, an unchanged switch costs no registry call
+// and no lock of the call log's; a change costs one read, on the next logged
+// exchange only.
+TEST_F(CallLogTest, AnUnchangedSwitchCostsNoRegistryReadAndNoLock) {
     Dll("Logging", 0);
     LogStart();
     auto& r = reg();
-    const int opens = r.opens, reads = r.reads, closes = r.closes, writes = r.writes;
-    Send(Command(1, kTplFeed));
-    EXPECT_EQ(r.opens - opens, 1);
-    EXPECT_EQ(r.reads - reads, 1);
-    EXPECT_EQ(r.closes - closes, 1);
+    const int opens = r.opens, reads = r.reads, writes = r.writes;
+    const long locks = qrl::LogLockCountForTests();
+    for (int i = 0; i < 50; ++i) {
+        Send(Command(1, kTplFeed));
+        Send(Read(1));
+    }
+    EXPECT_EQ(r.opens - opens, 0);
+    EXPECT_EQ(r.reads - reads, 0);
     EXPECT_EQ(r.writes - writes, 0);
-    // A read with neither SmonOut nor SmonIn in effect touches nothing. (The
-    // switches were last read at the start, while Logging was 1.)
+    EXPECT_EQ(qrl::LogLockCountForTests() - locks, 0) << "logging off takes no lock";
+
+    Dll("Logging", 5);  // a change to another "off" value
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(r.opens - opens, 1) << "one open, one read, for the change";
+    EXPECT_EQ(r.reads - reads, 1);
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(r.opens - opens, 1) << "and none after it";
+    EXPECT_TRUE(files().opened.empty());
+
+    // A read with neither SmonOut nor SmonIn in effect does not look at a change:
+    // the next logged exchange does. (The switches were last read at the start,
+    // while Logging was 1.)
     Dll("Logging", 1);
     Switch("SmonIn", 0);
     LogStart();
@@ -302,6 +319,62 @@ TEST_F(CallLogTest, OffCostsOneRegistryReadPerLoggedExchange) {
     Send(Read(1));
     EXPECT_EQ(r.opens - opens2, 0);
     EXPECT_EQ(r.reads - reads2, 0);
+    EXPECT_EQ(files().open_now, 1) << "the change is not seen by an exchange that logs nothing";
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(files().open_now, 0) << "the next logged exchange sees it";
+    EXPECT_EQ(Records(), 0u);
+}
+
+// Where the watch cannot be armed, every logged exchange reads the switch, as
+// before watches, and the next exchange tries to arm again.
+TEST_F(CallLogTest, AWatchThatCannotArmFallsBackToAReadPerExchange) {
+    Dll("Logging", 0);
+    reg().arm_failures = 3;  // LogStart's arm, then two more tries
+    LogStart();
+    auto& r = reg();
+    const int reads = r.reads, arms = r.arms;
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(r.reads - reads, 1);
+    EXPECT_EQ(r.arms - arms, 1) << "each look tries to arm again";
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(r.reads - reads, 2);
+    Send(Command(1, kTplFeed));  // this arm succeeds
+    EXPECT_EQ(r.reads - reads, 3);
+    EXPECT_EQ(r.arms - arms, 3);
+    Send(Command(1, kTplFeed));
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(r.reads - reads, 3) << "armed: no more reads";
+    EXPECT_EQ(r.arms - arms, 3);
+    Dll("Logging", 1);
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(Records(), 1u) << "and a change is still seen at once";
+}
+
+// The watch follows the board: BdOpen arms it on the family's Dll key, InitDll
+// moves it, BdClose drops it.
+TEST_F(CallLogTest, TheWatchFollowsTheFamilyAndTheBoard) {
+    Dll("Logging", 0);
+    LogStart();
+    reg().PutKey(vxreg::kDllKey880, reg().keys[kDll]);
+    reg().PutKey(vxreg::kDllLogItemsKey880, reg().keys[kItemsKey]);
+    Board().family = 2;
+    qrl::LogFamilyChanged();
+    reg().SetDword(vxreg::kDllKey880, "Logging", 1);
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(Records(), 1u) << "the other family's switch is watched now";
+    Send(Command(1, kTplFeed));  // sees the log start's own LogFileCnt write-back
+    Dll("Logging", 1);
+    Dll("Logging", 0);  // the first family's key: no longer watched
+    const int reads = reg().reads;
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(reg().reads, reads);
+    EXPECT_EQ(Records(), 3u);
+    reg().SetDword(vxreg::kDllKey880, "Logging", 0);
+    LogClose();
+    const int opens = reg().opens;
+    Send(Command(1, kTplFeed));
+    EXPECT_EQ(reg().opens - opens, 1) << "no watch after the close: the switch is read";
+    EXPECT_EQ(reg().open_log.back().path, vxreg::kDllKey880);
 }
 
 TEST_F(CallLogTest, NonOneValuesOfLoggingAreOff) {
@@ -326,7 +399,7 @@ TEST_F(CallLogTest, NonOneValuesOfLoggingAreOff) {
 TEST_F(CallLogTest, UnreadableLoggingCountsAsOffButAMissingKeyChangesNothing) {
     LogStart();
     Send(Command(1, kTplFeed));
-    reg().keys[kDll].dwords.erase("Logging");
+    reg().RemoveValue(kDll, "Logging");
     Send(Command(1, kTplFeed));
     EXPECT_EQ(files().open_now, 0);
     EXPECT_EQ(Records(), 1u);
@@ -338,7 +411,7 @@ TEST_F(CallLogTest, UnreadableLoggingCountsAsOffButAMissingKeyChangesNothing) {
     reg().RemoveKey(kDll);
     Send(Command(1, kTplFeed));
     EXPECT_EQ(Records(Suffixed(1)), 2u) << "without the key the flag stays as it was";
-    reg().keys[kDll] = saved;
+    reg().PutKey(kDll, saved);
 }
 
 TEST_F(CallLogTest, LogCloseEndsTheFileAndAStillOnSwitchStartsTheNext) {
@@ -462,8 +535,8 @@ TEST(CallLogLifecycle, BdOpenStartsAndBdCloseEndsTheLog) {
     ASSERT_EQ(BdOpen(0, 10, 0, types), 0);
     EXPECT_TRUE(scope.platform.files.opened.empty());
     ASSERT_EQ(BdClose(0), 0);
-    reg.keys[vxreg::kDllKey880] = reg.keys[kDll];
-    reg.keys[vxreg::kDllLogItemsKey880] = reg.keys[kItemsKey];
+    reg.PutKey(vxreg::kDllKey880, reg.keys[kDll]);
+    reg.PutKey(vxreg::kDllLogItemsKey880, reg.keys[kItemsKey]);
     ASSERT_EQ(BdOpen(0, 10, 0, types), 0);
     EXPECT_EQ(scope.platform.files.opened, std::vector<std::string>{kPath + ".1"});
     ASSERT_EQ(BdClose(0), 0);

@@ -148,7 +148,7 @@ TEST_F(TriggerTest, BudgetIsClearedByTheNextStart) {
 }
 
 TEST_F(TriggerTest, UnreadableBudgetStopsAtOnce) {
-    reg().keys[kDll].dwords.erase("AfterTrigDataSize");
+    reg().RemoveValue(kDll, "AfterTrigDataSize");
     LogStart();
     Send(Command(3, kTplNc));
     EXPECT_TRUE(Ended());
@@ -330,7 +330,7 @@ TEST_F(CallLogTest, SettingsThatCannotWorkLeaveLoggingOff) {
         if (c.path) {
             reg().SetString(kDll, "LoggingPath", c.path);
         } else {
-            reg().keys[kDll].strings.erase("LoggingPath");
+            reg().RemoveValue(kDll, "LoggingPath");
         }
         Dll("LogSize", c.log_size);
         Dll("LogFileCnt", 0);
@@ -385,12 +385,6 @@ TEST_F(CallLogTest, LoggingPathFromTheDriveLetterOn) {
 }
 
 TEST_F(CallLogTest, RegistryFailuresAreSilent) {
-    // LogFileCnt cannot be written back: no file.
-    reg().fail_writes.insert("LogFileCnt");
-    LogStart();
-    Send(Command(1, kTplFeed));
-    EXPECT_TRUE(files().opened.empty());
-    reg().fail_writes.clear();
 
     // No Dll key: nothing; the next exchange that finds it starts the log.
     auto saved = reg().keys[kDll];
@@ -398,7 +392,7 @@ TEST_F(CallLogTest, RegistryFailuresAreSilent) {
     LogStart();
     Send(Command(1, kTplFeed));
     EXPECT_TRUE(files().opened.empty());
-    reg().keys[kDll] = saved;
+    reg().PutKey(kDll, saved);
     Send(Command(1, kTplFeed));
     EXPECT_EQ(files().opened.size(), 1u);
     EXPECT_EQ(Records(), 1u);
@@ -410,30 +404,75 @@ TEST_F(CallLogTest, RegistryFailuresAreSilent) {
     Send(Command(1, kTplFeed));
     EXPECT_EQ(files().opened.size(), 1u);
 
-    // Logging = 0 cannot be written back after a trigger: the file is closed anyway,
-    // and the still-set switch starts the next file.
-    Board().family = 1;
+}
+
+// The Dll key may be readable but not writable (an application run by a standard
+// user). A failed write-back must not cost logs: the ring's counter then lives in
+// memory, so that every log start and rotation still moves on to the next file, and
+// a trigger whose Logging = 0 cannot be stored holds logging off until the switch
+// has been seen at 0 and then at 1, so that the file it kept is never reopened.
+TEST_F(CallLogTest, FailedWriteBacksKeepTheRingMovingAndTheTriggeredFileKept) {
+    reg().read_only = true;
+    Dll("LogSize", 1);  // 1000 characters: a rotation every dozen records
+    Dll("LogFileMax", 3);
+    LogStart();
+    ASSERT_EQ(files().opened, std::vector<std::string>{kPath}) << "the log starts without its write-back";
+    for (int i = 0; i < 120; ++i) Send(Command(1 + i % 15, kTplFeed));
+    const std::vector<std::string> ring = {kPath, Suffixed(1), Suffixed(2), Suffixed(3), kPath, Suffixed(1)};
+    ASSERT_GE(files().opened.size(), ring.size());
+    EXPECT_EQ(std::vector<std::string>(files().opened.begin(), files().opened.begin() + 6), ring)
+        << "the ring goes round on the counter kept in memory";
+    EXPECT_EQ(DllValue("LogFileCnt"), 0u) << "nothing was written";
+    for (const auto& open : reg().open_log)
+        if (open.access == qrl::SettingsStore::Access::Write) EXPECT_EQ(open.path, kDll) << "only the Dll key";
+
+    // A BdClose and BdOpen later the counter goes on from memory, not from the
+    // registry's stale 0.
+    const std::string last = files().opened.back();
+    int next = 0;
+    for (int n = 0; n <= 3; ++n)
+        if (Suffixed(n) == last) next = (n + 1) % 4;
+    LogClose();
+    files().opened.clear();
+    LogStart();
+    EXPECT_EQ(files().opened, std::vector<std::string>{Suffixed(next)}) << "after " << last;
+
+    // A trigger that fires at once: Logging = 0 cannot be stored.
     Dll("TrigChk", 1);
     Dll("TargetType", 1);
     Dll("TargetCH", 1);
     Dll("TrigLogic", 0);
     Dll("TrigData", 0xFFFFFFFF);
     Dll("AfterTrigDataSize", 0);
-    reg().fail_writes.insert("Logging");
     LogStart();
+    const std::string kept = files().opened.back();
     Send(Command(1, kTplFeed));
-    EXPECT_EQ(files().open_now, 0);
+    ASSERT_EQ(files().open_now, 0) << "the trigger ended the log";
+    const std::string content = files().Content(kept);
     EXPECT_EQ(DllValue("Logging"), 1u);
+    Dll("TrigChk", 0);
+    Dll("LogFileMax", 0);  // one file only: any new log would empty the kept one
+    const size_t opened = files().opened.size();
+    for (int i = 0; i < 5; ++i) Send(Command(2, kTplFeed));
+    LogStart();  // a BdOpen too
     Send(Command(2, kTplFeed));
-    EXPECT_EQ(files().opened.back(), Suffixed(2));
-    EXPECT_EQ(Records(Suffixed(2)), 1u);
+    EXPECT_EQ(files().opened.size(), opened) << "Logging still reads 1, but no new log starts";
+    EXPECT_EQ(files().Content(kept), content);
+
+    Dll("Logging", 0);
+    Send(Command(2, kTplFeed));
+    EXPECT_EQ(files().opened.size(), opened);
+    Dll("Logging", 1);
+    Send(Command(2, kTplFeed));
+    EXPECT_EQ(files().opened.size(), opened + 1) << "0, then 1: logging starts again";
+    EXPECT_EQ(files().open_now, 1);
 }
 
 TEST_F(CallLogTest, MissingSwitchesKeepTheirValuesAndTheHeaderSaysSo) {
     LogStart();
     // The Offset switch disappears and the items key is later gone entirely: the
     // switches keep their last values, and the header still describes the records.
-    reg().keys[kItemsKey].dwords.erase("Offset");
+    reg().RemoveValue(kItemsKey, "Offset");
     LogStart();
     Send(Command(1, kTplFeed));
     EXPECT_EQ(Lines(Suffixed(1))[0], "000016010102030405060708090ab9");

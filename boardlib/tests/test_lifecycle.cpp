@@ -1,8 +1,11 @@
 // InitDll, BdOpen, BdClose, Config, IdGet and VerGet against the scripted driver.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "board.h"
 #include "fakes.h"
+#include "settings_layout.h"
 
 using namespace qrl;
 
@@ -199,6 +202,55 @@ TEST(BdOpen, FailingDirectWriteReturnsMinus1AndLeavesTheBoardClosed) {
     EXPECT_EQ(s.driver().closes, 1);
 }
 
+// Every way out of BdOpen and BdClose after the log start ends the log: the file
+// and the watch on the switch are released, whatever the result.
+TEST(BdOpenBdClose, EveryFailureEndsTheLogItStarted) {
+    fake::Scope s;
+    auto& reg = s.platform.settings;
+    const std::string dll = vxreg::kDllKey;
+    reg.SetDword(dll, "Logging", 1);
+    reg.SetString(dll, "LoggingPath", std::string(vxreg::kPathPrefix) + "C:\\vx.log");
+    reg.SetDword(dll, "LogSize", 100);
+    reg.SetDword(dll, "LogFileMax", 3);
+    InitDll(1);
+    int32_t t[15] = {1};
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {"no device", [&] { s.platform.device_present = false; }, QRL_E_NODEVICE},
+        {"direct write fails", [&] { s.driver().fail_after = 0; }, QRL_E_IO},
+    };
+    for (const Case& c : cases) {
+        s.platform.device_present = true;
+        s.driver().fail_after = -1;
+        c.arrange();
+        const size_t opened = s.platform.files.opened.size();
+        EXPECT_EQ(BdOpen(0, 10, 0, t), c.expected) << c.name;
+        EXPECT_EQ(s.platform.files.opened.size(), opened + 1) << c.name << ": the log started first";
+        EXPECT_EQ(s.platform.files.open_now, 0) << c.name;
+        const int reads = reg.reads;
+        s.driver().fail_after = -1;
+        reg.SetDword(dll, "Logging", 1);
+        EXPECT_EQ(reg.reads, reads) << c.name;
+    }
+    // BdClose whose final write fails: log and device released, -1.
+    s.platform.device_present = true;
+    s.driver().fail_after = -1;
+    ASSERT_EQ(BdOpen(0, 10, 0, t), QRL_OK);
+    ASSERT_EQ(s.platform.files.open_now, 1);
+    s.driver().script = [](uint32_t ioctl, CommandBuffer&, fake::ScriptedDriver&) { return ioctl == 0x222000; };
+    s.driver().Clear();
+    s.driver().fail_after = 1;  // the close commands go, the final write fails
+    const int closes = s.driver().closes;
+    EXPECT_EQ(BdClose(0), QRL_E_IO);
+    EXPECT_EQ(s.platform.files.open_now, 0);
+    EXPECT_EQ(s.driver().closes, closes + 1);
+    EXPECT_EQ(BdClose(0), QRL_E_IO) << "closed: nothing left to release, no crash";
+}
+
 TEST(StationKind, FromTheTypeCode) {
     fake::Scope s;
     InitDll(1);
@@ -252,7 +304,8 @@ TEST(BdClose, CasesOfItsResult) {
         o.driver().script = [](uint32_t ioctl, CommandBuffer&, fake::ScriptedDriver&) { return ioctl == 0x222000; };
         o.driver().fail_after = 1;  // the close commands go, the final write fails
         EXPECT_EQ(BdClose(0), QRL_E_IO);
-        EXPECT_EQ(o.driver().closes, 0) << "the device stays open";
+        EXPECT_EQ(o.driver().closes, 1) << "the device is released even though the board did not hear";
+        EXPECT_EQ(Board().device, nullptr);
         EXPECT_EQ(Board().open, 0);
     }
     {
