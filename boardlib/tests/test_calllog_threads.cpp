@@ -179,3 +179,30 @@ TEST_F(CallLogThreads, SwitchingOnAndOffWhileThreadsRun) {
     EXPECT_GT(platform.files.opened.size(), 1u);
     ReadAll();
 }
+
+// With logging off and the switch unchanged, threads making commands at once never
+// take the call log's lock: they cannot queue behind each other (or behind a thread
+// writing a record) on the log's account. Switched on, they do, and each record is
+// whole.
+TEST_F(CallLogThreads, ThreadsWithLoggingOffTakeNoLockOfTheLog) {
+    platform.settings.SetDword(kDll, "Logging", 0);
+    uint16_t status = 0;
+    ASSERT_EQ(StdtStGet(1, &status), 0);  // sees the change: the log closes
+    ASSERT_EQ(platform.files.open_now, 0);
+    const long locks = LogLockCountForTests();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kWorkers; ++t) threads.emplace_back(Work, t, std::ref(failures), nullptr);
+    for (auto& th : threads) th.join();
+    ASSERT_EQ(failures.load(), 0);
+    EXPECT_EQ(LogLockCountForTests(), locks) << kWorkers << " threads x " << kRounds << " rounds";
+
+    platform.settings.SetDword(kDll, "Logging", 1);
+    threads.clear();
+    for (int t = 0; t < kWorkers; ++t) threads.emplace_back(Work, t, std::ref(failures), nullptr);
+    for (auto& th : threads) th.join();
+    ASSERT_EQ(failures.load(), 0);
+    EXPECT_GT(LogLockCountForTests(), locks);
+    ASSERT_EQ(BdClose(0), 0);
+    ReadAll();
+}

@@ -6,6 +6,7 @@
 // The test creates the keys it needs below the vx710s10 service key and removes
 // them afterwards; values that existed before are put back.
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "handle_count.h"
 #include "logformat.h"
 #include "qrlink00.h"
 #include "scratch_registry.h"
@@ -200,4 +202,236 @@ TEST_F(CallLogRegistry, LoggingPathWithoutItsTerminatingZero) {
         // A value of up to 259 characters is the path; a longer one is no path at all.
         EXPECT_EQ(Exists(file), len <= vxreg::kMaxPathChars) << len;
     }
+}
+
+namespace {
+
+// The switch writer in a process of its own, talked to through its standard input
+// and output.
+class SwitchWriter {
+public:
+    bool Start() {
+        SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+        HANDLE in_read, out_write;
+        if (!CreatePipe(&in_read, &in_write_, &sa, 0)) return false;
+        if (!CreatePipe(&out_read_, &out_write, &sa, 0)) return false;
+        SetHandleInformation(in_write_, HANDLE_FLAG_INHERIT, 0);
+        SetHandleInformation(out_read_, HANDLE_FLAG_INHERIT, 0);
+        char self[MAX_PATH];
+        GetModuleFileNameA(nullptr, self, sizeof self);
+        std::string exe(self);
+        exe = exe.substr(0, exe.find_last_of('\\') + 1) + "qrl_switch_writer.exe";
+        STARTUPINFOA si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdInput = in_read;
+        si.hStdOutput = out_write;
+        si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+        PROCESS_INFORMATION pi{};
+        std::string cmd = "\"" + exe + "\"";
+        const BOOL ok = CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+        CloseHandle(in_read);
+        CloseHandle(out_write);
+        if (!ok) return false;
+        CloseHandle(pi.hThread);
+        process_ = pi.hProcess;
+        return true;
+    }
+    // Writes Logging in the other process; returns its answer once the write has returned.
+    std::string Set(DWORD v) {
+        const std::string line = std::to_string(v) + "\n";
+        DWORD put = 0;
+        if (!WriteFile(in_write_, line.data(), static_cast<DWORD>(line.size()), &put, nullptr)) return "no pipe";
+        std::string answer;
+        char c;
+        DWORD got = 0;
+        while (ReadFile(out_read_, &c, 1, &got, nullptr) && got == 1 && c != '\n')
+            if (c != '\r') answer += c;  // its stdout is in text mode
+        return answer;
+    }
+    ~SwitchWriter() {
+        if (in_write_) {
+            DWORD put = 0;
+            WriteFile(in_write_, "q\n", 2, &put, nullptr);
+            CloseHandle(in_write_);
+        }
+        if (process_) {
+            WaitForSingleObject(process_, 5000);
+            CloseHandle(process_);
+        }
+        if (out_read_) CloseHandle(out_read_);
+    }
+
+private:
+    HANDLE in_write_ = nullptr, out_read_ = nullptr, process_ = nullptr;
+};
+
+// Lines of a log file (CR LF removed).
+std::vector<std::string> LogLines(const std::string& file) {
+    std::vector<std::string> out;
+    std::istringstream in(FileBytes(file));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
+    }
+    return out;
+}
+
+}  // namespace
+
+// Another process switches logging on and off 1,000 times, each time between two
+// of this process's commands: the very next command is logged exactly when the
+// switch is on. With one file (LogFileMax 0), each switch-on starts the file again:
+// it then holds the header and exactly the one feed made since, carrying this
+// round's value; a switch-off leaves it as it was.
+TEST_F(CallLogRegistry, ASwitchWrittenByAnotherProcessIsSeenByTheNextExchange) {
+    reg.Dword(kDll, "Logging", 0);
+    reg.Dword(kDll, "LogFileMax", 0);
+    SwitchWriter writer;
+    ASSERT_TRUE(writer.Start());
+    Open();
+    std::vector<std::string> last;
+    int on_rounds = 0;
+    for (int i = 1; i <= 1000; ++i) {
+        const DWORD v = (i % 2) ? 1 : 0;
+        ASSERT_EQ(writer.Set(v), "ok") << "round " << i;
+        ASSERT_EQ(AxFeed(1, i), 0) << "round " << i;
+        const std::vector<std::string> lines = LogLines(path);
+        if (v == 1) {
+            ++on_rounds;
+            ASSERT_EQ(lines.size(), 2u) << "round " << i << ": header and this round's feed";
+            const qrlog::Log log = qrlog::ReadLog(FileBytes(path));
+            ASSERT_TRUE(log.problems.empty()) << "round " << i;
+            ASSERT_EQ(log.records.size(), 2u) << "round " << i;
+            ASSERT_EQ(log.records[1].entries.size(), 1u);
+            const auto& d = log.records[1].entries[0].data;
+            const int32_t value = d[9] | d[10] << 8 | d[11] << 16 | d[12] << 24;  // the feed distance
+            ASSERT_EQ(value, i) << "round " << i << ": the record is this round's feed";
+            last = lines;
+        } else {
+            ASSERT_EQ(lines, last) << "round " << i << ": switched off, nothing written";
+        }
+    }
+    ASSERT_EQ(BdClose(0), 0);
+    EXPECT_EQ(on_rounds, 500);
+}
+
+// 10,000 changes of the switch, each seen by a command: the watch is re-armed each
+// time and holds no more handles at the end than at the start.
+TEST_F(CallLogRegistry, TheHandleCountStaysFlatOverTenThousandChanges) {
+    reg.Dword(kDll, "Logging", 0);
+    reg.Dword(kDll, "LogFileMax", 0);
+    Open();
+    ASSERT_EQ(AxFeed(1, 0), 0);
+    const DWORD before = qrltest::ProcessHandleCount();
+    const qrltest::HandleSet held = qrltest::OwnHandles();
+    for (int i = 1; i <= 10000; ++i) {
+        reg.Dword(kDll, "Logging", i % 2 ? 5 : 0);  // changes, logging stays off
+        ASSERT_EQ(AxFeed(1, i), 0);
+    }
+    EXPECT_EQ(qrltest::ProcessHandleCount(), before) << qrltest::NewHandles(held);
+    ASSERT_EQ(BdClose(0), 0);
+    EXPECT_FALSE(Exists(path));
+}
+
+namespace {
+
+// The Dll key's DACL for the length of a test: read access only, for everyone and
+// the administrators too, as a standard user sees the driver's settings. The
+// owner's right to change the DACL puts the original back.
+class ReadOnlyKey {
+public:
+    explicit ReadOnlyKey(const std::string& path) : path_(path) {
+        HKEY k;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, READ_CONTROL | WRITE_DAC, &k) != ERROR_SUCCESS) return;
+        DWORD size = 0;
+        RegGetKeySecurity(k, DACL_SECURITY_INFORMATION, nullptr, &size);
+        saved_.resize(size);
+        if (size && RegGetKeySecurity(k, DACL_SECURITY_INFORMATION, saved_.data(), &size) == ERROR_SUCCESS) {
+            PSECURITY_DESCRIPTOR sd = nullptr;
+            if (ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)(A;;KR;;;BA)(A;;KR;;;SY)",
+                                                                     SDDL_REVISION_1, &sd, nullptr)) {
+                applied_ = RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+                LocalFree(sd);
+            }
+        }
+        RegCloseKey(k);
+    }
+    ~ReadOnlyKey() {
+        HKEY k;
+        if (!applied_ || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, WRITE_DAC, &k) != ERROR_SUCCESS) return;
+        RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, saved_.data());
+        RegCloseKey(k);
+    }
+    bool applied() const { return applied_; }
+
+private:
+    std::string path_;
+    std::vector<BYTE> saved_;
+    bool applied_ = false;
+};
+
+}  // namespace
+
+// A Dll key the application may read but not write (Wine enforces key DACLs, so
+// this is the real refusal a standard user meets): logging starts, rotates through
+// the ring on the counter it keeps in memory, and a trigger ends it without the
+// kept file being emptied afterwards, though Logging = 0 could not be stored.
+TEST_F(CallLogRegistry, AKeyReadableOnlyStillLogsRotatesAndStopsAtATrigger) {
+    reg.Dword(kDll, "LogSize", 1);
+    reg.Dword(kDll, "LogFileMax", 2);
+    reg.Dword(kDll, "LogFileCnt", 0);
+    ReadOnlyKey guard(kDll);
+    ASSERT_TRUE(guard.applied());
+    HKEY probe;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDll.c_str(), 0, KEY_SET_VALUE, &probe), ERROR_ACCESS_DENIED)
+        << "the key must really refuse writing";
+    Open();
+    for (int i = 0; i < 40; ++i) ASSERT_EQ(AxFeed(1, i), 0);
+    EXPECT_TRUE(Exists(Name(0)));
+    EXPECT_TRUE(Exists(Name(1)));
+    EXPECT_TRUE(Exists(Name(2))) << "the ring went round without LogFileCnt being written";
+    EXPECT_EQ(DllDword("LogFileCnt"), 0u);
+    int feeds = 0;
+    for (int n = 0; n <= 2; ++n) feeds += FeedRecords(Decode(Name(n)));
+    EXPECT_GE(feeds, 1);
+    ASSERT_EQ(BdClose(0), 0);
+}
+
+TEST_F(CallLogRegistry, AKeyReadableOnlyKeepsTheFileATriggerEnded) {
+    reg.Dword(kDll, "LogFileMax", 0);
+    reg.Dword(kDll, "TrigChk", 1);
+    reg.Dword(kDll, "TargetType", 1);
+    reg.Dword(kDll, "TrigLogic", 1);
+    reg.Dword(kDll, "TrigData", 0x36);
+    reg.Dword(kDll, "TargetOffset", 1);
+    reg.Dword(kDll, "TargetSize", 1);
+    reg.Dword(kDll, "TargetCH", 1);
+    reg.Dword(kDll, "AfterTrigDataSize", 0);
+    {
+        ReadOnlyKey guard(kDll);
+        ASSERT_TRUE(guard.applied());
+        Open();
+        ASSERT_EQ(AxFeed(1, 5), 0);  // fires: the log ends with this record
+        const std::string kept = FileBytes(path);
+        ASSERT_EQ(FeedRecords(Decode(path)), 1);
+        EXPECT_EQ(DllDword("Logging"), 1u) << "Logging = 0 could not be stored";
+        for (int i = 0; i < 5; ++i) ASSERT_EQ(AxFeed(1, 6 + i), 0);
+        ASSERT_EQ(BdClose(0), 0);
+        Open();  // a new BdOpen does not restart it either
+        ASSERT_EQ(AxFeed(1, 20), 0);
+        ASSERT_EQ(BdClose(0), 0);
+        EXPECT_EQ(FileBytes(path), kept) << "the file the trigger kept is untouched";
+    }
+    // Logging through 0 and back to 1 (as the utility's Stop and Start write it):
+    // logging comes back.
+    reg.Dword(kDll, "TrigChk", 0);
+    Open();
+    reg.Dword(kDll, "Logging", 0);
+    ASSERT_EQ(AxFeed(1, 30), 0);
+    reg.Dword(kDll, "Logging", 1);
+    ASSERT_EQ(AxFeed(1, 31), 0);
+    ASSERT_EQ(BdClose(0), 0);
+    EXPECT_EQ(FeedRecords(Decode(path)), 1);
 }
