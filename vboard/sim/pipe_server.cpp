@@ -43,13 +43,26 @@ void PipeServer::Stop() {
     if (!started_) return;
     SetEvent(stop_);
     if (accept_.joinable()) accept_.join();
-    std::vector<std::thread> clients;
+    std::list<Client> clients;
     {
         std::lock_guard<std::mutex> lock(mu_);
         clients.swap(clients_);
     }
-    for (auto& t : clients) t.join();
+    for (auto& c : clients) c.thread.join();
     started_ = false;
+}
+
+void PipeServer::ReapFinished() {
+    std::list<Client> finished;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        for (auto it = clients_.begin(); it != clients_.end();) {
+            auto next = std::next(it);
+            if (it->done.load()) finished.splice(finished.end(), clients_, it);
+            it = next;
+        }
+    }
+    for (auto& c : finished) c.thread.join();
 }
 
 // Waits for an overlapped operation or the stop event. False on stop or failure.
@@ -105,6 +118,7 @@ void PipeServer::AcceptLoop(HANDLE first) {
         // A slot without an instance (creation failed) is retried every 50 ms.
         DWORD w = WaitForMultipleObjects(kListeners + 1, events, FALSE, 50);
         if (w == WAIT_OBJECT_0 + kListeners) break;
+        ReapFinished();
         for (int i = 0; i < kListeners; ++i) {
             Slot& s = slots[i];
             if (s.pipe == INVALID_HANDLE_VALUE) {
@@ -118,7 +132,8 @@ void PipeServer::AcceptLoop(HANDLE first) {
             listen(s, NewInstance());
             if (ok) {
                 std::lock_guard<std::mutex> lock(mu_);
-                clients_.emplace_back(&PipeServer::Serve, this, pipe);
+                Client& c = clients_.emplace_back();
+                c.thread = std::thread(&PipeServer::Serve, this, pipe, &c);
             } else {
                 CloseHandle(pipe);
             }
@@ -133,7 +148,7 @@ void PipeServer::AcceptLoop(HANDLE first) {
     }
 }
 
-void PipeServer::Serve(HANDLE pipe) {
+void PipeServer::Serve(HANDLE pipe, Client* self) {
     OVERLAPPED ov{};
     ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // One byte more than a request, so an oversized message is seen as such.
@@ -175,6 +190,7 @@ void PipeServer::Serve(HANDLE pipe) {
     DisconnectNamedPipe(pipe);
     CloseHandle(pipe);
     CloseHandle(ov.hEvent);
+    self->done = true;
 }
 
 bool Transact(const std::string& name, uint32_t code, uint8_t* buffer, uint32_t* result) {

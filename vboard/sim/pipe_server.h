@@ -1,10 +1,13 @@
 // Serves one VirtualBoard on a message-type named pipe: any number of instances,
-// one thread per connected client, the board shared between them.
+// one thread per connected client, the board shared between them. A client's
+// thread is joined soon after its client goes, so a long-running service holds
+// only the threads of the clients connected now.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,9 +35,16 @@ public:
     HANDLE stop_requested() const { return stop_requested_; }
 
 private:
+    // A client's thread; `done` is set as its last act, so that the accepting
+    // thread can join it and release its handle while the server goes on running.
+    struct Client {
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
     HANDLE NewInstance();
     void AcceptLoop(HANDLE first);
-    void Serve(HANDLE pipe);
+    void Serve(HANDLE pipe, Client* self);
+    void ReapFinished();
     bool WaitIo(HANDLE pipe, OVERLAPPED& ov, DWORD* n, bool* more_data);
 
     std::string name_;
@@ -44,7 +54,7 @@ private:
     HANDLE stop_requested_ = nullptr;  // manual-reset: a client asked to stop
     std::thread accept_;
     std::mutex mu_;
-    std::vector<std::thread> clients_;
+    std::list<Client> clients_;
     bool started_ = false;
 };
 
