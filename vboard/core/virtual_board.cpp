@@ -505,7 +505,8 @@ bool VirtualBoard::Control(uint8_t* b) {
     bool station_ok = station >= 0 && station < kStations;
     switch (op) {
     case ctl::kSetInputs:
-        if (!station_ok || a1 < 0 || a2 < 0 || a1 + a2 > 16) return false;
+        // Both come from outside (the pipe): compared so that no sum can overflow.
+        if (!station_ok || a1 < 0 || a2 < 0 || a1 > 16 || a2 > 16 - a1) return false;
         for (int i = 0; i < a2; ++i) SetInputOverride(station, a1 + i, 0xFF, b[16 + i]);
         return true;
     case ctl::kReleaseInputs:

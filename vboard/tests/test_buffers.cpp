@@ -355,6 +355,14 @@ TEST_F(Faults, ControlBlockOps) {
     EXPECT_EQ(board_.Inputs(2)[15], 0xCD);
     op(ctl::kSetInputs, 2, 15, 2);
     EXPECT_FALSE(board_.Control(b)) << "past the 16th byte";
+    // Offsets and counts come from the pipe: their sum must not overflow into a
+    // small number that passes the bounds check.
+    for (int32_t big : {0x7FFFFFFF, 0x40000000}) {
+        op(ctl::kSetInputs, 2, big, big);
+        EXPECT_FALSE(board_.Control(b)) << big;
+        op(ctl::kSetInputs, 2, 1, big);
+        EXPECT_FALSE(board_.Control(b)) << big;
+    }
     op(ctl::kSetInputs, 16, 0, 1);
     EXPECT_FALSE(board_.Control(b));
     op(ctl::kQuery, 2, 0, 0);
