@@ -38,7 +38,7 @@ endif
 RUN_ARCH := $(firstword $(filter i686,$(ARCHS)) $(ARCHS))
 export ARCHS
 
-.PHONY: all deps native win32 win64 windows prefix test test-native test-fuzz test-static \
+.PHONY: all deps native win32 win64 windows prefix test test-native test-tsan test-fuzz test-static \
         test-wine test-wine-i686 test-wine-x86_64 docs demo bench screenshots package soak clean
 
 all: native windows
@@ -68,6 +68,14 @@ prefix: deps
 
 test-native: native
 	@cd $(NATIVE) && ctest --output-on-failure --timeout 900
+
+# The portable core and the virtual board under ThreadSanitizer: their tests include
+# several threads calling the library at once (call log, option tables).
+TSAN    := $(BUILD)/tsan
+test-tsan: deps
+	@cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=OFF -DVX_TSAN=ON >/dev/null
+	@cmake --build $(TSAN) -j$(JOBS) --target qrl_core_tests vboard_tests
+	@cd $(TSAN) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -R '^(qrl_core_tests|vboard_tests)$$'
 
 # The fuzz target over the core's outside inputs, for a bounded time.
 test-fuzz: deps
@@ -105,7 +113,7 @@ test-wine-x86_64: win64 deps
 test-wine: $(addprefix test-wine-,$(ARCHS))
 
 # One clear line for every architecture whose Wine suites did not run, and why.
-test: test-native test-fuzz test-static test-wine docs
+test: test-native test-tsan test-fuzz test-static test-wine docs
 	@for a in i686 x86_64; do \
 	  case " $(ARCHS) " in *" $$a "*) continue;; esac; \
 	  case " $(HOST_ARCHS) " in \
@@ -113,7 +121,7 @@ test: test-native test-fuzz test-static test-wine docs
 	    *) why="this host cannot execute 32-bit x86 code; $$a was built and checked from its files only (ARCHS=$$a forces them)";; \
 	  esac; \
 	  echo "make test: the $$a Wine suites did not run: $$why"; done
-	@echo "make test: passed: native, fuzz, file checks of i686 and x86_64, Wine suites of $(ARCHS)"
+	@echo "make test: passed: native, race detector, fuzz, file checks of i686 and x86_64, Wine suites of $(ARCHS)"
 
 # The HTML reference of the public header (Doxygen, docs/Doxyfile) in $(BUILD)/docs/html.
 # Fails on any warning: an undocumented export, parameter or result is an error.

@@ -15,8 +15,9 @@ namespace qrl {
 // (high << 4) | low, each nibble masked: the monitor items the station reports.
 // McodePut keeps both in 0..15, so the masked and unmasked forms agree.
 inline uint8_t McodeByte(int station) {
-    const BoardState& s = Board();
-    return static_cast<uint8_t>(((s.mcode[station][1] << 4) & 0xF0) | (s.mcode[station][0] & 0x0F));
+    int32_t low, high;
+    Board().mcode[station].Load(low, high);
+    return static_cast<uint8_t>(((high << 4) & 0xF0) | (low & 0x0F));
 }
 // Only the low bits of an O-code travel: a stored O-code 1 of 2 sends 0.
 inline uint8_t Ocode0Field(int32_t v) { return static_cast<uint8_t>((v & 3) << 3); }
@@ -63,10 +64,13 @@ struct AxisData {
         d[2] = static_cast<uint8_t>(mode);
         switch (ocodes) {
         case kNoOcodes: d[3] = d[4] = 0; break;
-        case kTableOcodes:
-            d[3] = Ocode0Field(s.ocode[station][0]);
-            d[4] = Ocode1Field(s.ocode[station][1]);
+        case kTableOcodes: {
+            int32_t o0, o1;
+            s.ocode[station].Load(o0, o1);
+            d[3] = Ocode0Field(o0);
+            d[4] = Ocode1Field(o1);
             break;
+        }
         case kGivenOcodes:
             d[3] = Ocode0Field(ocode0);
             d[4] = Ocode1Field(ocode1);

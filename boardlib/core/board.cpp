@@ -17,8 +17,8 @@ void ResetBoardForTests() {
     g_board.open = 0;
     for (int n = 0; n < kStations; ++n) {
         g_board.stations[n] = 0;
-        g_board.mcode[n][0] = g_board.mcode[n][1] = 0;
-        g_board.ocode[n][0] = g_board.ocode[n][1] = 0;
+        g_board.mcode[n].SetBoth(0, 0);
+        g_board.ocode[n].SetBoth(0, 0);
     }
 }
 

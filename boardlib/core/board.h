@@ -4,6 +4,7 @@
 // no other thread uses the library; command calls only read it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -18,13 +19,42 @@ constexpr int32_t kBoardStationType = 255;
 
 enum StationKind : int { kNoStation = 0, kAxisStation = 1, kIoStation = 2 };
 
+// A station's two option codes (M-code low and high, or O-code 0 and 1) in one
+// atomic word: command calls read them while another thread may run McodePut or
+// OcodePut, and a command must see the pair before or after that call, never one
+// code of each. Each code is kept in 16 bits (the setters allow 0..15).
+class OptionPair {
+public:
+    int32_t operator[](int i) const { return Half(bits_.load(std::memory_order_acquire), i); }
+    // Both codes as one reading.
+    void Load(int32_t& first, int32_t& second) const {
+        const uint32_t b = bits_.load(std::memory_order_acquire);
+        first = Half(b, 0);
+        second = Half(b, 1);
+    }
+    void Set(int i, int32_t v) {
+        uint32_t b = bits_.load(std::memory_order_relaxed);
+        while (!bits_.compare_exchange_weak(b, With(b, i, v), std::memory_order_acq_rel)) {
+        }
+    }
+    void SetBoth(int32_t first, int32_t second) { bits_.store(With(With(0, 0, first), 1, second)); }
+
+private:
+    static int32_t Half(uint32_t b, int i) { return static_cast<int16_t>(b >> (16 * i)); }
+    static uint32_t With(uint32_t b, int i, int32_t v) {
+        const uint32_t shift = 16u * static_cast<uint32_t>(i);
+        return (b & ~(0xFFFFu << shift)) | ((static_cast<uint32_t>(v) & 0xFFFFu) << shift);
+    }
+    std::atomic<uint32_t> bits_{0};
+};
+
 struct BoardState {
     int32_t family = 0;  // 0 until InitDll; 1 vx710s10, 2 vx880s10
     int32_t open = 0;    // 1 after a BdOpen that ran to the end
     std::unique_ptr<DeviceChannel> device;
     int32_t stations[kStations] = {};  // application type codes; 0 = none or dropped
-    int32_t mcode[kStations][2] = {};  // M-code low, high
-    int32_t ocode[kStations][2] = {};  // O-code 0, 1
+    OptionPair mcode[kStations];  // M-code low, high
+    OptionPair ocode[kStations];  // O-code 0, 1
 };
 
 BoardState& Board();

@@ -121,9 +121,8 @@ extern "C" int32_t QRL_CALL BdOpen(int32_t board, int32_t rate, int32_t cycle, i
     LogStart();
     s.open = 0;
     for (int n = 0; n < kStations; ++n) {
-        s.mcode[n][0] = 1;
-        s.mcode[n][1] = 8;
-        s.ocode[n][0] = s.ocode[n][1] = 0;
+        s.mcode[n].SetBoth(1, 8);
+        s.ocode[n].SetBoth(0, 0);
     }
     s.stations[0] = kBoardStationType;
     for (int n = 1; n < kStations; ++n) s.stations[n] = types[n - 1];

@@ -23,11 +23,17 @@ int32_t SendMotion(int32_t station, int tpl, const AxisData& data) {
 
 // Sets one option-table pair for one axis station or every axis station (-1).
 // No open check: the tables are plain library state.
-int32_t SetOption(int32_t station, int32_t (*table)[2], int column, int32_t value) {
+// `column` -1 sets both codes at once (value, second).
+int32_t SetOption(int32_t station, OptionPair* table, int column, int32_t value, int32_t second = 0) {
     if (station != -1 && !IsAxis(station)) return QRL_E_ARG;
     const StationRange range = RangeOf(station);
-    for (int n = range.first; n <= range.last; ++n)
-        if (IsAxis(n)) table[n][column] = value;
+    for (int n = range.first; n <= range.last; ++n) {
+        if (!IsAxis(n)) continue;
+        if (column < 0)
+            table[n].SetBoth(value, second);
+        else
+            table[n].Set(column, value);
+    }
     return QRL_OK;
 }
 
@@ -112,8 +118,8 @@ extern "C" int32_t QRL_CALL AxEmgOff(int32_t station) {
 extern "C" int32_t QRL_CALL McodePut(int32_t station, int32_t low, int32_t high) {
     if (!StationArgOk(station, true) || !InRange(low, 0, 15) || !InRange(high, 0, 15)) return QRL_E_ARG;
     if (station != -1 && !IsAxis(station)) return QRL_E_ARG;
-    SetOption(station, Board().mcode, 0, low);
-    return SetOption(station, Board().mcode, 1, high);
+    // Both codes in one store: a concurrent command sends the old pair or the new.
+    return SetOption(station, Board().mcode, -1, low, high);
 }
 
 // Sets O-code `index` (0..1) to `value` (0..2) for one axis station or all (-1).

@@ -117,7 +117,8 @@ extern "C" int32_t QRL_CALL StdtGet(int32_t station, int32_t bit, int32_t* state
 // first. Up to three 2000 ms waits. 0, -1, -2, -5, -7, -8, or a non-zero ReturnCode.
 extern "C" int32_t QRL_CALL MonGet(int32_t station, int32_t code, int32_t* data) {
     if (!StationArgOk(station, false)) return QRL_E_ARG;
-    const int32_t low = Board().mcode[station][0], high = Board().mcode[station][1];
+    int32_t low, high;
+    Board().mcode[station].Load(low, high);
     if (code != low && code != high) return QRL_E_ARG;
     if (data == nullptr) return QRL_E_ARG;
     if (int32_t r = CheckAxis(station)) return r;

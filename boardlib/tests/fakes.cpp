@@ -238,7 +238,7 @@ bool ScriptedDriver::Exchange(uint32_t ioctl, uint8_t* buffer) {
     std::lock_guard<std::recursive_mutex> g(mu);
     CommandBuffer b;
     std::memcpy(b.raw, buffer, kBufferSize);
-    fake::Record rec{ioctl, b, b, clock ? clock->now : 0};
+    fake::Record rec{ioctl, b, b, clock ? clock->now.load() : int64_t{0}};
     bool ok = true;
     if (fail_all || fail_after == 0) {
         ok = false;

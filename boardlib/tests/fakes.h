@@ -28,7 +28,7 @@ public:
     void YieldProcessorTime() override;
     void SleepMs(uint32_t ms) override;
 
-    int64_t now = 0;
+    std::atomic<int64_t> now{0};  // also read, unlocked, by the scripted driver
     int64_t tick_ms = 0;
     int64_t yield_ms = 1;
     int64_t yields = 0;

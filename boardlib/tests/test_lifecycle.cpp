@@ -69,7 +69,7 @@ TEST(BdOpen, NoDeviceGivesMinus4AfterResettingTables) {
     fake::Scope s;
     s.platform.device_present = false;
     InitDll(1);
-    Board().mcode[3][0] = 9;
+    Board().mcode[3].Set(0, 9);
     int32_t t[15] = {1};
     EXPECT_EQ(BdOpen(1, 20, 0, t), QRL_E_NODEVICE);
     EXPECT_EQ(Board().mcode[3][0], 1);

@@ -130,8 +130,8 @@ TEST(ReviewBdOpen, StartsLoggingAndResetsEveryRowBeforeLookingForTheBoard) {
     fake::Scope s;
     ASSERT_EQ(InitDll(2), 0);
     for (int n = 0; n < kStations; ++n) {
-        Board().mcode[n][0] = Board().mcode[n][1] = 7;
-        Board().ocode[n][0] = Board().ocode[n][1] = 2;
+        Board().mcode[n].SetBoth(7, 7);
+        Board().ocode[n].SetBoth(2, 2);
     }
     int settings_opens_at_device_open = -1;
     int32_t mcode_row0_at_device_open = -1, ocode_row15_at_device_open = -1, station0_at_device_open = -1;

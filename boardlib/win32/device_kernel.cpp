@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <shared_mutex>
 
 #include "channels.h"
 #include "cmdbuf.h"
@@ -15,15 +17,22 @@ namespace {
 
 const GUID kBoardInterface = {0x81014CF8, 0x8182, 0x45F7, {0x91, 0xD2, 0xC9, 0x00, 0x85, 0x5E, 0x8B, 0xD6}};
 
+// Exchanges of several threads go to the driver side by side (it serialises the
+// requests of its device itself); Close waits for those in flight and then makes
+// every later exchange fail, so that no exchange ever uses a closed handle, or one
+// the system has since given to something else.
 class KernelChannel : public DeviceChannel {
 public:
     explicit KernelChannel(HANDLE h) : h_(h) {}
     ~KernelChannel() override { Close(); }
     bool Exchange(uint32_t ioctl, uint8_t* buffer) override {
+        std::shared_lock<std::shared_mutex> g(mu_);
+        if (h_ == INVALID_HANDLE_VALUE) return false;
         DWORD got = 0;
         return DeviceIoControl(h_, ioctl, buffer, kBufferSize, buffer, kBufferSize, &got, nullptr) != 0;
     }
     bool Close() override {
+        std::unique_lock<std::shared_mutex> g(mu_);
         if (h_ == INVALID_HANDLE_VALUE) return true;
         BOOL ok = CloseHandle(h_);
         h_ = INVALID_HANDLE_VALUE;
@@ -31,6 +40,7 @@ public:
     }
 
 private:
+    std::shared_mutex mu_;
     HANDLE h_;
 };
 
