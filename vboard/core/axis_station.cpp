@@ -40,15 +40,81 @@ void IdText(int number, uint8_t type, int item, char out[17]) {
 
 }  // namespace
 
+uint64_t MulDivU64(uint64_t a, uint64_t b, uint64_t c) {
+    // The 128-bit product as hi:lo from four 32-bit partial products.
+    const uint64_t m = 0xFFFFFFFFu;
+    const uint64_t p0 = (a & m) * (b & m), p1 = (a & m) * (b >> 32), p2 = (a >> 32) * (b & m),
+                   p3 = (a >> 32) * (b >> 32);
+    const uint64_t carry = ((p0 >> 32) + (p1 & m) + (p2 & m)) >> 32;
+    const uint64_t lo = p0 + (p1 << 32) + (p2 << 32);
+    const uint64_t hi = p3 + (p1 >> 32) + (p2 >> 32) + carry;
+    if (hi == 0) return lo / c;
+    // Long division, one bit at a time (128 steps; only long moves get here). The
+    // remainder stays below c, so r << 1 loses nothing but the bit `top` keeps.
+    uint64_t q = 0, r = 0;
+    for (int i = 127; i >= 0; --i) {
+        const bool top = (r >> 63) != 0;
+        const uint64_t bit = i >= 64 ? (hi >> (i - 64)) & 1 : (lo >> i) & 1;
+        r = (r << 1) | bit;
+        q <<= 1;
+        if (top || r >= c) {
+            r -= c;
+            q |= 1;
+        }
+    }
+    return q;
+}
+
+int64_t MulDivS64(int64_t a, int64_t b, int64_t c) {
+    const uint64_t mag = MulDivU64(a < 0 ? 0 - static_cast<uint64_t>(a) : static_cast<uint64_t>(a),
+                                   static_cast<uint64_t>(b), static_cast<uint64_t>(c));
+    return a < 0 ? -static_cast<int64_t>(mag) : static_cast<int64_t>(mag);
+}
+
+// Trapezoid: a = min(dur - ramp, ramp) ms of rising speed, then constant speed until
+// b = max(dur - ramp, ramp), then a ms of falling speed; the distance D covered is
+// D*tau^2/(2ab) after tau ms of the rise, D*(2tau - a)/(2b) during the constant part,
+// and D minus the mirror image of the rise during the fall. The rise and the fall
+// last at most `ramp` ms, so only the constant part multiplies large numbers.
+int64_t Profile::At(int64_t t) const {
+    const int64_t tau = t - t0, d = to - from;
+    if (tau <= 0) return from;
+    if (tau >= dur) return to;
+    switch (shape) {
+    case kLinear: return from + MulDivS64(d, tau, dur);
+    case kStop: return from + d * (2 * tau * dur - tau * tau) / (dur * dur);
+    case kTrapezoid: break;
+    }
+    const int64_t a = std::min(dur - ramp, ramp), b = std::max(dur - ramp, ramp);
+    if (tau < a) return from + d * tau * tau / (2 * a * b);
+    if (tau < b) return from + MulDivS64(d, 2 * tau - a, 2 * b);
+    const int64_t rest = dur - tau;
+    return to - d * rest * rest / (2 * a * b);
+}
+
+int64_t Profile::Speed(int64_t t) const {
+    const int64_t tau = t - t0, d = to - from;
+    if (dur <= 0 || tau < 0 || tau >= dur) return 0;
+    switch (shape) {
+    case kLinear: return d * 1000 / dur;
+    case kStop: return 2 * d * 1000 * (dur - tau) / (dur * dur);
+    case kTrapezoid: break;
+    }
+    const int64_t a = std::min(dur - ramp, ramp), b = std::max(dur - ramp, ramp);
+    if (tau < a) return d * 1000 * tau / (a * b);
+    if (tau < b) return d * 1000 / b;
+    return d * 1000 * (dur - tau) / (a * b);
+}
+
 AxisStation::AxisStation(int number, uint8_t type_byte) : number_(number), type_(type_byte) {}
 
 int64_t AxisStation::DurationFor(int64_t distance, int64_t speed) {
     speed = Abs64(speed);  // a negative speed word means the same speed
     if (speed == 0) speed = kDefaultSpeed;
-    int64_t d = Abs64(distance);
-    // Huge distances would overflow the product; they are capped anyway.
-    if (d > (int64_t{1} << 40)) return kMaxMoveMs;
-    return std::min(kMaxMoveMs, kMinMoveMs + d * 1000 / speed);
+    const uint64_t d = distance < 0 ? 0 - static_cast<uint64_t>(distance) : static_cast<uint64_t>(distance);
+    // d x 1000 / speed fits in 63 bits unless the move is longer than anyone waits.
+    if (d / static_cast<uint64_t>(speed) >= static_cast<uint64_t>(kLongestMoveMs / 1000)) return kLongestMoveMs;
+    return kAccelMs + static_cast<int64_t>(MulDivU64(d, 1000, static_cast<uint64_t>(speed)));
 }
 
 int64_t AxisStation::CommandPos(int64_t t) const { return moving_ ? cur_.At(t) : cur_.to; }
@@ -166,7 +232,17 @@ void AxisStation::StartMove(int64_t t, int64_t target, int64_t speed, int64_t fo
     if (target - origin_ < -kTravelLimit) target = origin_ - kTravelLimit, overtravel_ = -1;
     prev_ = moving_ ? cur_ : Profile::Still(t, Actual(t));
     int64_t dur = forced_dur > 0 ? forced_dur : DurationFor(target - from, speed);
-    cur_ = Profile{t, dur, from, target};
+    cur_ = Profile::Trapezoid(t, dur, from, target, kAccelMs);
+    moving_ = true;
+}
+
+void AxisStation::StartSegment(int64_t t, int64_t delta, int64_t dur) {
+    int64_t from = CommandPos(t), target = from + delta;
+    overtravel_ = 0;
+    if (target - origin_ > kTravelLimit) target = origin_ + kTravelLimit, overtravel_ = 1;
+    if (target - origin_ < -kTravelLimit) target = origin_ - kTravelLimit, overtravel_ = -1;
+    prev_ = moving_ ? cur_ : Profile::Still(t, Actual(t));
+    cur_ = Profile::Linear(t, dur, from, target);
     moving_ = true;
 }
 
@@ -219,7 +295,7 @@ bool AxisStation::NextIpPoint(int64_t t) {
     }
     if (p.mcode) mcode_ = p.mcode;
     // Chained exactly at the end of the previous point: no drift over long paths.
-    StartMove(t, CommandPos(t) + p.delta, 0, ip_period);
+    StartSegment(t, p.delta, ip_period);
     if (overtravel_) ip_repeat = false, ip.clear(), ip_index = 0;
     return true;
 }
@@ -380,14 +456,14 @@ void AxisStation::Command(const uint8_t* d, int64_t t) {
         emg_ = false;
         Answer(code, true);
         return;
-    case 0x25:  // deceleration stop: a short ramp from the present speed
+    case 0x25:  // deceleration stop: the speed ramps down to 0 in kDecelMs
         if (moving_) {
             int64_t v = cur_.Speed(t);
             int64_t p = CommandPos(t);
             ip_running = false;
             homing_ = false;
             prev_ = cur_;
-            cur_ = Profile{t, kDecelMs, p, p + v * kDecelMs / 2000};
+            cur_ = Profile::Stop(t, kDecelMs, p, v);
             overtravel_ = 0;
         }
         Answer(code, true);
@@ -422,7 +498,7 @@ void AxisStation::Command(const uint8_t* d, int64_t t) {
         if (code == 0x36) StartMove(t, CommandPos(t) + w2, 0);
         else if (code == 0x35) StartMove(t, w2, w1);
         else if (code == 0x39) StartMove(t, CommandPos(t) + w2, w1);
-        else if (code == 0x34) StartMove(t, CommandPos(t) + w1, 0, ip_period);
+        else if (code == 0x34) StartSegment(t, w1, ip_period);
         else {
             StartMove(t, origin_, 0);
             homing_ = true;

@@ -16,19 +16,45 @@
 
 namespace vboard {
 
-// A straight move of the command position from `from` to `to` in `dur` ms.
+// Exact a * b / c for a, b >= 0 and c > 0 when the quotient fits in 63 bits,
+// rounded toward zero: the 128-bit product of a long move's distance and time does
+// not fit in 64 bits, and i686 compilers have no 128-bit integer.
+uint64_t MulDivU64(uint64_t a, uint64_t b, uint64_t c);
+// The same for a signed a (the result has a's sign, rounded toward zero).
+int64_t MulDivS64(int64_t a, int64_t b, int64_t c);
+
+// The path of the command position from `from` (at t0) to `to` (at t0 + dur), in
+// board milliseconds. Three shapes:
+//  - Trapezoid, a positioning move: the speed rises linearly for `ramp` ms, holds,
+//    and falls linearly for `ramp` ms to rest at `to`. It is the constant-speed
+//    path of dur - ramp ms smoothed by a moving average over `ramp` ms, the way a
+//    pulse-train controller applies an acceleration time constant: a move of
+//    distance d at speed v takes d/v + ramp, and one shorter than v x ramp never
+//    reaches v (its top speed is d/ramp).
+//  - Linear: constant speed all the way (interpolation segments, which chain).
+//  - Stop: the speed falls linearly from its present value to 0 (a deceleration
+//    stop); `to` is where it comes to rest.
+// Positions are exact integers rounded toward zero; speeds are units per second.
 struct Profile {
-    int64_t t0 = 0, dur = 0, from = 0, to = 0;
-    static Profile Still(int64_t t, int64_t p) { return Profile{t, 0, p, p}; }
+    enum Shape : uint8_t { kTrapezoid, kLinear, kStop };
+    int64_t t0 = 0, dur = 0, from = 0, to = 0, ramp = 0;
+    Shape shape = kLinear;
+
+    static Profile Still(int64_t t, int64_t p) { return Profile{t, 0, p, p, 0, kLinear}; }
+    static Profile Linear(int64_t t, int64_t dur, int64_t from, int64_t to) {
+        return Profile{t, dur, from, to, 0, kLinear};
+    }
+    // ramp is clipped to dur: a forced duration shorter than the ramp makes a triangle.
+    static Profile Trapezoid(int64_t t, int64_t dur, int64_t from, int64_t to, int64_t ramp) {
+        return Profile{t, dur, from, to, ramp < dur ? ramp : dur, kTrapezoid};
+    }
+    // From `from` at `speed` units/s to rest in dur ms: travels speed x dur / 2000.
+    static Profile Stop(int64_t t, int64_t dur, int64_t from, int64_t speed) {
+        return Profile{t, dur, from, from + speed * dur / 2000, 0, kStop};
+    }
     int64_t End() const { return t0 + dur; }
-    int64_t At(int64_t t) const {
-        if (t <= t0) return from;
-        if (dur <= 0 || t >= t0 + dur) return to;
-        return from + (to - from) * (t - t0) / dur;
-    }
-    int64_t Speed(int64_t t) const {
-        return (dur > 0 && t >= t0 && t < t0 + dur) ? (to - from) * 1000 / dur : 0;
-    }
+    int64_t At(int64_t t) const;
+    int64_t Speed(int64_t t) const;
 };
 
 struct IpPoint {
@@ -51,8 +77,15 @@ public:
     void Render(uint8_t* out, int64_t t) const;
 
     bool CanMove(uint8_t* why) const;
-    // Starts a move to `target` (clamped to the travel limits). speed <= 0: default.
+    // Starts a positioning move to `target` (clamped to the travel limits) with the
+    // trapezoidal profile: at `speed` units/s (0: kDefaultSpeed), or taking exactly
+    // forced_dur ms when that is > 0 (a linked start, whose axes arrive together).
     void StartMove(int64_t t, int64_t target, int64_t speed, int64_t forced_dur = 0);
+    // Starts one interpolation segment: by `delta` at constant speed in dur ms.
+    void StartSegment(int64_t t, int64_t delta, int64_t dur);
+    // ms a positioning move of `distance` takes at `speed` (sign ignored, 0: the
+    // default): distance/speed + kAccelMs, no upper bound (saturating at
+    // kLongestMoveMs, millions of years, so that time stamps cannot overflow).
     static int64_t DurationFor(int64_t distance, int64_t speed);
     int64_t CommandPos(int64_t t) const;
     int64_t Feedback(int64_t t) const;

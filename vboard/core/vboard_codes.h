@@ -95,8 +95,13 @@ constexpr int kStationClock = 15;      // ms since the station's set-up
 constexpr int32_t kMemorySize = 8192;        // board memory, bytes
 constexpr int64_t kServoSettleMs = 30;       // servo on/off until the status bit follows
 constexpr int64_t kConfigMs = 50;            // Config (0x04) busy time
-constexpr int64_t kMinMoveMs = 10;           // fixed part of every move
-constexpr int64_t kMaxMoveMs = 1500;         // upper bound of a move's duration
+// A positioning move accelerates to its speed in kAccelMs and decelerates from it
+// in kAccelMs (a time constant: the acceleration is speed / kAccelMs), so it takes
+// distance/speed + kAccelMs: 1000 units at the default speed 60 ms, 100 000 units
+// 5010 ms. There is no upper bound; kLongestMoveMs only keeps time stamps from
+// overflowing (it is millions of years).
+constexpr int64_t kAccelMs = 10;
+constexpr int64_t kLongestMoveMs = int64_t{1} << 60;
 constexpr int64_t kDefaultSpeed = 20000;     // units/s when a command gives no speed
 constexpr int64_t kFollowLagMs = 8;          // feedback trails the command by this
 constexpr int64_t kDecelMs = 40;             // deceleration stop ramp

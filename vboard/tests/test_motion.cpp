@@ -1,5 +1,6 @@
 // Axis motion on a fake clock: move timing and positions, servo settling, stops,
 // machine lock, encoder, home, presets, alarms and the monitor items.
+#include <algorithm>
 #include <cstring>
 
 #include "axis_station.h"
@@ -20,11 +21,15 @@ protected:
     }
 };
 
-TEST_F(Motion, DurationGrowsWithDistanceAndIsBounded) {
+// distance/speed + the 10 ms acceleration time, with no upper bound: 100 000 units
+// at the default speed take five seconds, the longest int32 distance at 1 unit/s
+// 68 years; only a distance no board could travel saturates.
+TEST_F(Motion, DurationIsDistanceOverSpeedPlusTheRampWithoutCap) {
     struct Case { int64_t distance, speed, ms; } cases[] = {
         {0, 0, 10}, {1000, 0, 60}, {-1000, 0, 60}, {5000, 0, 260}, {20000, 0, 1010},
-        {100000, 0, 1500}, {2000, 40000, 60}, {2000, -40000, 60}, {INT32_MAX, 1, 1500},
-        {int64_t{1} << 50, 0, 1500},
+        {100000, 0, 5010}, {2000, 40000, 60}, {2000, -40000, 60}, {INT32_MAX, 1, 2147483647010},
+        {int64_t{1} << 50, 0, 10 + (int64_t{1} << 50) / 20}, {INT64_MAX, 1, kLongestMoveMs},
+        {INT64_MIN + 1, 1, kLongestMoveMs},
     };
     for (const Case& c : cases)
         EXPECT_EQ(AxisStation::DurationFor(c.distance, c.speed), c.ms) << c.distance << " @ " << c.speed;
@@ -38,17 +43,18 @@ TEST_F(Motion, FeedClearsReadyAdvancesPositionsAndSetsReadyWhenDone) {
     EXPECT_FALSE(r.ready());
     EXPECT_TRUE(r.status() & status::kMoving);
 
+    // 10 ms rising to 20 000 units/s (20 per ms), 40 ms at it, 10 ms to rest.
     Advance(30);
     r = Read(1);
-    EXPECT_EQ(r.mon1(), 500);                 // command position
-    EXPECT_EQ(r.mon2(), 1000 * 22 / 60);      // feedback position
+    EXPECT_EQ(r.mon1(), 500);                 // command position, half-way
+    EXPECT_EQ(r.mon2(), 100 + 12 * 20);       // feedback: where the command was at 22 ms
     EXPECT_EQ(r.mcode(), 0x81);
     EXPECT_FALSE(r.ready());
 
     Advance(30);  // command done, feedback still arriving
     r = Read(1);
     EXPECT_EQ(r.mon1(), 1000);
-    EXPECT_EQ(r.mon2(), 1000 * 52 / 60);
+    EXPECT_EQ(r.mon2(), 1000 - 8 * 8 * 20 / (2 * 10));  // 8 ms before the end of the fall
     EXPECT_FALSE(r.ready());
 
     Advance(kFollowLagMs - 1);
@@ -61,6 +67,95 @@ TEST_F(Motion, FeedClearsReadyAdvancesPositionsAndSetsReadyWhenDone) {
     EXPECT_FALSE(r.status() & status::kMoving);
     EXPECT_TRUE(r.status() & status::kInPosition);
     EXPECT_EQ(r.code(), 0x36) << "the answer stays that of the feed";
+}
+
+// A move of several seconds: 100 000 units at 20 000 units/s. The speed rises
+// linearly for 10 ms, holds for 4990 ms and falls for 10 ms; ready comes with the
+// feedback, 8 ms after the command position arrived.
+TEST_F(Motion, AFiveSecondMoveAcceleratesCruisesAndDecelerates) {
+    ServoOn(1);
+    ASSERT_EQ(Feed(1, 100000, 0x41), 0);  // monitor 1 = command position, 2 = command speed
+    struct Sample { int64_t at, position, speed; } samples[] = {
+        {0, 0, 0},          {5, 25, 10000},         {10, 100, 20000},
+        {2505, 50000, 20000}, {5000, 99900, 20000}, {5005, 99975, 10000},
+    };
+    int64_t t = 0;
+    for (const Sample& s : samples) {
+        Advance(s.at - t);
+        t = s.at;
+        Response r = Read(1);
+        EXPECT_EQ(r.mon1(), s.position) << "at " << s.at << " ms";
+        EXPECT_EQ(r.mon2(), s.speed) << "at " << s.at << " ms";
+        EXPECT_FALSE(r.ready()) << "at " << s.at << " ms";
+    }
+    Advance(5010 + kFollowLagMs - 1 - t);
+    EXPECT_FALSE(Read(1).ready()) << "1 ms before the feedback arrives";
+    Advance(1);
+    Response r = Read(1);
+    EXPECT_TRUE(r.ready());
+    EXPECT_EQ(r.mon1(), 100000);
+    EXPECT_EQ(r.mon2(), 0);
+    EXPECT_EQ(board_.Axis(1).feedback, 100000);
+}
+
+// A move shorter than speed x ramp never reaches its speed: 100 units take 15 ms,
+// rising for 5 ms to 100 units per 10 ms (10 000 units/s), holding, falling for 5.
+TEST_F(Motion, AShortMoveTopsOutBelowItsSpeed) {
+    ServoOn(1);
+    ASSERT_EQ(Feed(1, 100, 0x41), 0);
+    int64_t top = 0;
+    for (int ms = 0; ms < 15; ++ms, Advance(1)) top = std::max<int64_t>(top, Read(1).mon2());
+    EXPECT_EQ(top, 10000);
+    EXPECT_EQ(Read(1).mon1(), 100);
+    EXPECT_EQ(WaitReady(1), kFollowLagMs);
+}
+
+// Positions of a move lasting years need the exact product of distance and time,
+// which does not fit in 64 bits: with the machine position preset to 2 000 000 000,
+// an NC move at 1 unit/s to a target beyond the + travel limit runs 1 999 000 000
+// units back to that limit, for 63 years.
+TEST_F(Motion, AMoveOfYearsKeepsExactPositions) {
+    ServoOn(1);
+    CommandBuffer b;
+    qrl::SetTemplateEntry(b, 0, qrl::kSelWrite, 64, qrl::kTplPosiPut, 16);
+    b.Data(0)[5] = item::kMachinePosition;
+    qrl::PutI32(b.Data(0) + 6, 2000000000);
+    ASSERT_TRUE(Send(b));
+    ASSERT_EQ(b.ReturnCode(), 0);
+    // Speed 1, target -1 000 000 000 (machine position 1 000 000 000: beyond the
+    // limit); monitor 1 = command position, 2 = remaining distance.
+    ASSERT_EQ(CmdWord(1, qrl::kTplNc, 5, 1, 9, -1000000000, 0x31), 0);
+    const int64_t distance = -1999000000, dur = 1999000000000 + kAccelMs;
+    Advance(dur / 2);
+    Response r = Read(1);
+    EXPECT_EQ(r.mon1(), distance / 2) << "command position half-way";
+    EXPECT_EQ(r.mon2(), distance / 2) << "remaining distance half-way";
+    EXPECT_FALSE(r.ready());
+    Advance(dur - dur / 2 + kFollowLagMs);
+    EXPECT_TRUE(Read(1).ready());
+    EXPECT_EQ(board_.Axis(1).feedback, distance);
+    EXPECT_EQ(board_.Axis(1).alarm, alarm::kOverPlus) << "stopped at the + travel limit";
+}
+
+// The exact product-quotient against the compiler's 128-bit arithmetic where it
+// has one, and against values known by construction everywhere.
+TEST(MulDiv, ExactWhereTheProductExceeds64Bits) {
+    EXPECT_EQ(MulDivU64(uint64_t{1} << 40, uint64_t{1} << 40, uint64_t{1} << 20), uint64_t{1} << 60);
+    EXPECT_EQ(MulDivU64(INT64_MAX, INT64_MAX, INT64_MAX), uint64_t(INT64_MAX));
+    EXPECT_EQ(MulDivU64(1999000000, 1999000000000, 3998000000000), 999500000u);
+    EXPECT_EQ(MulDivU64(7, 3, 2), 10u);
+    EXPECT_EQ(MulDivS64(-7, 3, 2), -10) << "rounded toward zero";
+    EXPECT_EQ(MulDivS64(-1999000000, 1999000000000, 3998000000000), -999500000);
+#ifdef __SIZEOF_INT128__
+    uint64_t x = 0x9E3779B97F4A7C15u;
+    for (int i = 0; i < 20000; ++i) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        const uint64_t a = x >> (i % 40), b = (x * 0x2545F4914F6CDD1Du) >> (i % 23), c = (x >> (i % 61)) | 1;
+        const unsigned __int128 q = static_cast<unsigned __int128>(a) * b / c;
+        if (q >> 63) continue;  // outside the documented range
+        ASSERT_EQ(MulDivU64(a, b, c), static_cast<uint64_t>(q)) << a << " * " << b << " / " << c;
+    }
+#endif
 }
 
 TEST_F(Motion, NcIsAbsoluteNcExRelativeBothWithSpeed) {
@@ -140,7 +235,7 @@ TEST_F(Motion, EmergencyStopEndsMoveAndBlocksUntilReleased) {
     EXPECT_TRUE(r.ready());
     EXPECT_TRUE(r.status() & status::kEmergency);
     int64_t stopped = board_.Axis(1).feedback;
-    EXPECT_EQ(stopped, 1000 * 22 / 60);
+    EXPECT_EQ(stopped, 340);
     EXPECT_EQ(board_.Axis(1).command, stopped) << "command resyncs to where the axis stopped";
     Advance(100);
     EXPECT_EQ(board_.Axis(1).feedback, stopped);
@@ -155,13 +250,17 @@ TEST_F(Motion, EmergencyStopEndsMoveAndBlocksUntilReleased) {
 
 TEST_F(Motion, DecelerationStopEndsEarlyWithAShortRamp) {
     ServoOn(1);
-    ASSERT_EQ(Feed(1, 1000), 0);  // 1000 units in 60 ms: 16666 units/s
+    ASSERT_EQ(Feed(1, 1000), 0);  // at 20 000 units/s from 10 ms to 50 ms
     Advance(30);
-    ASSERT_EQ(Cmd(1, qrl::kTplDown, {{13, 0x81}}), 0);
+    ASSERT_EQ(Cmd(1, qrl::kTplDown, {{13, 0x64}}), 0);  // monitor 1 = command speed
     EXPECT_EQ(Read(1).code(), 0x25);
     EXPECT_FALSE(Read(1).ready());
-    EXPECT_EQ(WaitReady(1), kDecelMs + kFollowLagMs);
-    EXPECT_EQ(board_.Axis(1).feedback, 500 + 16666 * kDecelMs / 2000);
+    EXPECT_EQ(Read(1).mon1(), 20000) << "the stop starts from the present speed";
+    Advance(kDecelMs / 2);
+    EXPECT_EQ(Read(1).mon1(), 10000) << "and lowers it linearly";
+    EXPECT_EQ(board_.Axis(1).command, 500 + 300) << "three quarters of the stopping distance in half its time";
+    EXPECT_EQ(WaitReady(1), kDecelMs / 2 + kFollowLagMs);
+    EXPECT_EQ(board_.Axis(1).feedback, 500 + 20000 * kDecelMs / 2000);
     // At rest it is just answered.
     ASSERT_EQ(Cmd(1, qrl::kTplDown, {{13, 0x81}}), 0);
     EXPECT_TRUE(Read(1).ready());
@@ -278,8 +377,8 @@ TEST_F(Motion, MonitorItemsDuringAMoveBothNibbles) {
     Advance(30);
     Response r = Read(1);
     EXPECT_EQ(r.mcode(), 0x64);
-    EXPECT_EQ(r.mon1(), 1000 * 1000 / 60);
-    EXPECT_EQ(r.mon2(), 500 - 1000 * 22 / 60);
+    EXPECT_EQ(r.mon1(), 20000);
+    EXPECT_EQ(r.mon2(), 500 - 340);
     EXPECT_EQ(Mon(1, item::kRemaining), 500);
     EXPECT_EQ(Mon(1, item::kTargetPosition), 1000);
 }
@@ -300,16 +399,16 @@ TEST_F(Motion, MonitorRequestReplacesAnEchoAnswer) {
 
 TEST_F(Motion, TravelLimitStopsTheMoveWithAnAlarm) {
     ServoOn(3);
-    ASSERT_EQ(Feed(3, 2000000), 0);
-    WaitReady(3, 5000, 50);
+    ASSERT_EQ(Feed(3, 2000000), 0);  // stopped at 1 000 000: 50 s
+    WaitReady(3, 60000, 50);
     AxisReport a = board_.Axis(3);
     EXPECT_EQ(a.feedback, kTravelLimit);
     EXPECT_EQ(a.alarm, alarm::kOverPlus);
     EXPECT_TRUE(a.iodata & iodata::kLimitPlus);
     EXPECT_TRUE(a.status & status::kOvertravel);
     ASSERT_EQ(Cmd(3, qrl::kTplAlarmClear), 0);
-    ASSERT_EQ(Feed(3, -3000000), 0);
-    WaitReady(3, 5000, 50);
+    ASSERT_EQ(Feed(3, -3000000), 0);  // 2 000 000 to the other limit: 100 s
+    WaitReady(3, 120000, 50);
     EXPECT_EQ(board_.Axis(3).feedback, -kTravelLimit);
     EXPECT_EQ(board_.Axis(3).alarm, alarm::kOverMinus);
     EXPECT_TRUE(board_.Axis(3).iodata & iodata::kLimitMinus);
@@ -320,7 +419,7 @@ TEST_F(Motion, IoDataWordFollowsTheAxisAndCanBeForced) {
     EXPECT_EQ(r.iodata(), iodata::kHomeSensor | iodata::kInPosition);
     ServoOn(1);
     ASSERT_EQ(Feed(1, 1000), 0);
-    Advance(10);  // 33 units out: still on the home sensor
+    Advance(10);  // the feedback 4 units out: still on the home sensor
     EXPECT_EQ(Read(1).iodata(), iodata::kMoving | iodata::kServoOn | iodata::kHomeSensor);
     board_.SetIoDataOverride(1, 0xFF00, 0x0100);
     EXPECT_EQ(Read(1).iodata() & 0xFF00, 0x0100);
