@@ -82,7 +82,9 @@ check_stage_arch() {
     x86_64) [ "$dec" -eq 0 ] || fail "$a: $dec of $n exports in the .def carry an i686 @N decoration" ;;
   esac
 }
-exports_of() { sed -n '/^EXPORTS/,$p' "$1" | tail -n +2 | sed 's/^ *//; s/ *$//' | grep -v '^$'; }
+# The exported names of a .def (the first word of each line after EXPORTS; the ordinal
+# that follows, " @41", is not part of the name).
+exports_of() { sed -n '/^EXPORTS/,$p' "$1" | tail -n +2 | awk 'NF && $1 !~ /^;/ {print $1}'; }
 
 for a in i686 x86_64; do stage_arch "$a"; check_stage_arch "$a"; done
 # Both SDKs export the same functions, whatever their decoration.
