@@ -6,6 +6,8 @@
 #   make screenshots   PNGs of every dialog page under Xvfb (build/<win32|win64>/screenshots)
 #   make soak      the long load test
 #   make package   NSIS installers (x86, amd64) and the zip of both architectures
+#   make test-sdk  the SDK from the unpacked zip alone: samples built with CMake, pkg-config and
+#                  lld-link (qrlink00.lib), run under Wine; part of make test
 #   make docs      the HTML reference of qrlink00.h (build/docs/html); part of make test
 #
 # Windows architectures: both are always built (build/win32 = i686, the primary
@@ -39,7 +41,7 @@ RUN_ARCH := $(firstword $(filter i686,$(ARCHS)) $(ARCHS))
 export ARCHS
 
 .PHONY: all deps native win32 win64 windows prefix test test-native test-tsan test-fuzz test-static \
-        test-wine test-wine-i686 test-wine-x86_64 docs demo bench screenshots package soak clean
+        test-wine test-wine-i686 test-wine-x86_64 docs demo bench screenshots package test-sdk soak clean
 
 all: native windows
 
@@ -113,7 +115,7 @@ test-wine-x86_64: win64 deps
 test-wine: $(addprefix test-wine-,$(ARCHS))
 
 # One clear line for every architecture whose Wine suites did not run, and why.
-test: test-native test-tsan test-fuzz test-static test-wine docs
+test: test-native test-tsan test-fuzz test-static test-wine docs test-sdk
 	@for a in i686 x86_64; do \
 	  case " $(ARCHS) " in *" $$a "*) continue;; esac; \
 	  case " $(HOST_ARCHS) " in \
@@ -121,7 +123,7 @@ test: test-native test-tsan test-fuzz test-static test-wine docs
 	    *) why="this host cannot execute 32-bit x86 code; $$a was built and checked from its files only (ARCHS=$$a forces them)";; \
 	  esac; \
 	  echo "make test: the $$a Wine suites did not run: $$why"; done
-	@echo "make test: passed: native, race detector, fuzz, file checks of i686 and x86_64, Wine suites of $(ARCHS)"
+	@echo "make test: passed: native, race detector, fuzz, file checks of i686 and x86_64, Wine suites of $(ARCHS), package and SDK from the zip"
 
 # The HTML reference of the public header (Doxygen, docs/Doxyfile) in $(BUILD)/docs/html.
 # Fails on any warning: an undocumented export, parameter or result is an error.
@@ -150,8 +152,14 @@ soak: win32 win64
 	@echo "make soak: $(RUN_ARCH) build under Wine"
 	@bash scripts/soak.sh $(RUN_ARCH) $(DIR_$(RUN_ARCH)) $(BUILD) full
 
-package: win32 win64
+package: win32 win64 docs
 	@bash scripts/package.sh $(BUILD) "$(ARCHS)"
+
+# The customer's view of the package: the zip unpacked into a scratch folder, samples built
+# there with the kit's CMake package, its pkg-config file and (lld-link) its qrlink00.lib,
+# and run under Wine for each architecture in ARCHS.
+test-sdk: package
+	@bash sdk/tests/test_sdk.sh $(BUILD) "$(ARCHS)"
 
 clean:
 	rm -rf $(BUILD)

@@ -1,7 +1,8 @@
 ; VX-7105 host software installer, one script for both architectures.
-; Installs the three deliverables where they are looked for (the utility and the
-; applet in the system directory, the library where the compatibility check looks
-; by default and beside the samples) and the SDK. It registers only its own
+; Installs the three deliverables where they are looked for (the utility, the help
+; file vx710cfg.chm that it opens from the system directory, and the applet in the
+; system directory; the library where the compatibility check looks by default and
+; beside the samples) and the SDK. It registers only its own
 ; uninstall entry; the driver's keys belong to the driver's installation.
 ;   makensis -DARCH=x86|amd64 -DSTAGE=<staged tree of that architecture> -DOUTFILE=<installer.exe> vx7105.nsi
 ;
@@ -56,6 +57,7 @@ FunctionEnd
 Section "Install"
   SetOutPath "$SYSDIR"
   File "${STAGE}\system32\vx710cfg.exe"
+  File "${STAGE}\system32\vx710cfg.chm"
   File "${STAGE}\system32\vx710cpl.cpl"
   SetOutPath "$INSTDIR\qrlink00\Release"
   File "${STAGE}\qrlink00\Release\qrlink00.dll"
@@ -75,6 +77,7 @@ SectionEnd
 
 Section "Uninstall"
   Delete "$SYSDIR\vx710cfg.exe"
+  Delete "$SYSDIR\vx710cfg.chm"
   Delete "$SYSDIR\vx710cpl.cpl"
   RMDir /r "$INSTDIR\qrlink00"
   RMDir /r "$INSTDIR\sdk"

@@ -20,7 +20,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 pkgs=(cmake make g++ python3 curl xz-utils
       g++-mingw-w64-i686-posix binutils-mingw-w64-i686 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
       wine wine64 xvfb x11-apps imagemagick fonts-ipafont-gothic nsis zip unzip p7zip-full
-      googletest clang libclang-rt-14-dev llvm doxygen fp-utils)
+      googletest clang libclang-rt-14-dev llvm doxygen fp-utils lld pkgconf)
 archs=${ARCHS:-$(bash "$here/host-archs.sh")}
 want32=0
 case " $archs " in *" i686 "*) want32=1; pkgs+=(wine32:i386) ;; esac

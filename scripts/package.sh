@@ -2,6 +2,8 @@
 # make package: stages the deliverables and the SDK of both architectures, builds an
 # NSIS installer for each (x86 and amd64) and one zip of both trees, then checks them:
 #  - every staged module, import library and .def is of its tree's architecture;
+#  - each tree's kit is complete and its help file maps every topic number of the
+#    utility to a page (sdk/tests/test_sdk.sh then builds and runs samples from the zip);
 #  - the zip holds exactly the two staged trees;
 #  - each installer's own file list (read with 7z, without running it) is exactly its
 #    staged tree plus the uninstaller, file by file the same bytes, and the installer
@@ -12,9 +14,9 @@
 #    entry, the installed sample runs against the in-process virtual board, and a
 #    silent uninstall leaves the files and HKLM\Software as they were.
 #   scripts/package.sh BUILD_ROOT "ARCHS_TO_RUN"
-# BUILD_ROOT holds win32/ and win64/; ARCHS_TO_RUN lists the architectures whose
-# programs this host executes (scripts/host-archs.sh prints them): "x86_64" or
-# "i686 x86_64". Prints one line per architecture; exits non-zero on any failure.
+# BUILD_ROOT holds win32/, win64/ and docs/html (make docs); ARCHS_TO_RUN lists the
+# architectures whose programs this host executes (scripts/host-archs.sh prints them):
+# "x86_64" or "i686 x86_64". Prints one line per architecture; exits non-zero on any failure.
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: scripts/package.sh BUILD_ROOT \"ARCHS_TO_RUN\"" >&2; exit 2; }
 root=$(cd "$1" && pwd); run_archs=$2
@@ -43,22 +45,48 @@ rm -rf "$out"; mkdir -p "$stage"
 
 # ---- Staging: x86/ and x64/ are each the tree that architecture's installer installs
 # (system32/ stands for the system directory, the rest for the installation folder).
-# The header, the sample's source and the READMEs are the same files in both.
+# sdk/ is the customer's kit: header, both import libraries and the .def, a CMake
+# package and a pkg-config file for its architecture, the samples with a CMakeLists
+# that builds them against the kit (not this tree's targets), the HTML reference, the
+# customer README, LICENSE.txt and THIRD-PARTY-NOTICES.txt. The kit's templates
+# (sdk/ in the sources) get the architecture's names filled in.
+docs=$root/docs/html
+[ -f "$docs/index.html" ] || fail "no HTML reference in $docs (make docs BUILD=$root)"
+samples="open_identify home_jog digital_io interpolation call_log vx_demo"
+python3 "$src/sdk/make_notices.py" "$out/THIRD-PARTY-NOTICES.txt" "$ver" || fail "cannot write the third-party notices"
+fill() { # template output arch
+  local bits ptr name gcc vs other
+  case $3 in
+    i686)   bits=32 ptr=4 name=x86 gcc=i686-w64-mingw32-gcc vs=Win32 other=64 ;;
+    x86_64) bits=64 ptr=8 name=x64 gcc=x86_64-w64-mingw32-gcc vs=x64 other=32 ;;
+  esac
+  mkdir -p "$(dirname "$2")"
+  sed -e "s/@VERSION@/$ver/g" -e "s/@BITS@/$bits/g" -e "s/@PTR_SIZE@/$ptr/g" -e "s/@ARCH_NAME@/$name/g" \
+      -e "s/@GCC@/$gcc/g" -e "s/@VS_PLATFORM@/$vs/g" -e "s/@OTHER_BITS@/$other/g" "$1" > "$2"
+  ! grep -n '@[A-Z_]*@' "$2" >&2 || fail "$3: ${2#"$stage/"} keeps a placeholder"
+}
 stage_arch() {
-  local win t; win=$(build_of "$1"); t=$stage/$(dir_of "$1")
-  mkdir -p "$t"/{system32,qrlink00/Release,tools,sdk/{include,lib,examples,bin}}
-  cp "$win/cfgtool/vx710cfg.exe" "$win/cplapplet/vx710cpl.cpl" "$t/system32/"
+  local win t s; win=$(build_of "$1"); t=$stage/$(dir_of "$1")
+  mkdir -p "$t"/{system32,qrlink00/Release,tools,sdk/{include,lib/cmake/qrlink00,lib/pkgconfig,examples,bin,docs}}
+  cp "$win/cfgtool/vx710cfg.exe" "$win/cfgtool/help/vx710cfg.chm" "$win/cplapplet/vx710cpl.cpl" "$t/system32/"
   cp "$win/boardlib/qrlink00.dll" "$t/qrlink00/Release/"
   cp "$win/tools/qrlogdump.exe" "$win/vboard/vx710sim.exe" "$t/tools/"
   cp "$src/boardlib/include/qrlink00.h" "$t/sdk/include/"
   # MinGW and Microsoft import libraries and the .def, all made by the build of this
   # architecture from its own .def.
   cp "$win/sdk/lib/libqrlink00.a" "$win/sdk/lib/qrlink00.lib" "$win/sdk/lib/qrlink00.def" "$t/sdk/lib/"
-  cp "$src/examples/vx_demo.c" "$src/examples/CMakeLists.txt" "$t/sdk/examples/"
+  fill "$src/sdk/cmake/qrlink00Config.cmake.in" "$t/sdk/lib/cmake/qrlink00/qrlink00Config.cmake" "$1"
+  fill "$src/sdk/cmake/qrlink00ConfigVersion.cmake.in" "$t/sdk/lib/cmake/qrlink00/qrlink00ConfigVersion.cmake" "$1"
+  fill "$src/sdk/pkgconfig/qrlink00.pc.in" "$t/sdk/lib/pkgconfig/qrlink00.pc" "$1"
+  for s in $samples; do cp "$src/examples/$s.c" "$t/sdk/examples/"; done
+  cp "$src/sdk/examples/CMakeLists.txt" "$t/sdk/examples/"
   cp "$win/examples/vx_demo.exe" "$win/boardlib/qrlink00.dll" "$t/sdk/bin/"
-  cp "$src/README.md" "$t/sdk/"
-  [ -f "$src/vboard/README.md" ] && cp "$src/vboard/README.md" "$t/sdk/README-vboard.md"
-  [ -f "$src/tools/README-calllog.md" ] && cp "$src/tools/README-calllog.md" "$t/sdk/"
+  cp -r "$docs" "$t/sdk/docs/html"
+  fill "$src/sdk/README.md" "$t/sdk/README.md" "$1"
+  fill "$src/sdk/LICENSE.txt" "$t/sdk/LICENSE.txt" "$1"
+  cp "$out/THIRD-PARTY-NOTICES.txt" "$t/sdk/"
+  cp "$src/vboard/README.md" "$t/sdk/README-vboard.md"
+  cp "$src/tools/README-calllog.md" "$t/sdk/"
   return 0
 }
 
@@ -86,7 +114,25 @@ check_stage_arch() {
 # that follows, " @41", is not part of the name).
 exports_of() { sed -n '/^EXPORTS/,$p' "$1" | tail -n +2 | awk 'NF && $1 !~ /^;/ {print $1}'; }
 
-for a in i686 x86_64; do stage_arch "$a"; check_stage_arch "$a"; done
+# The customer's kit is complete, and the help file answers every topic number of the
+# utility (cfgtool/help/check_chm.py, as its own test does on the build's file).
+check_stage_kit() {
+  local a=$1 t f; t=$stage/$(dir_of "$1")
+  for f in system32/vx710cfg.chm sdk/README.md sdk/LICENSE.txt sdk/THIRD-PARTY-NOTICES.txt sdk/include/qrlink00.h \
+           sdk/lib/libqrlink00.a sdk/lib/qrlink00.lib sdk/lib/qrlink00.def sdk/lib/cmake/qrlink00/qrlink00Config.cmake \
+           sdk/lib/cmake/qrlink00/qrlink00ConfigVersion.cmake sdk/lib/pkgconfig/qrlink00.pc sdk/bin/qrlink00.dll \
+           sdk/examples/CMakeLists.txt sdk/docs/html/index.html; do
+    [ -s "$t/$f" ] || fail "$a: the staged tree lacks $f"
+  done
+  for f in $samples; do [ -s "$t/sdk/examples/$f.c" ] || fail "$a: the staged kit lacks the sample $f.c"; done
+  grep -q 'GCC RUNTIME LIBRARY EXCEPTION' "$t/sdk/THIRD-PARTY-NOTICES.txt" &&
+    grep -q 'GNU GENERAL PUBLIC LICENSE' "$t/sdk/THIRD-PARTY-NOTICES.txt" &&
+    grep -q 'winpthreads' "$t/sdk/THIRD-PARTY-NOTICES.txt" || fail "$a: the third-party notices lack a licence"
+  python3 "$src/cfgtool/help/check_chm.py" "$t/system32/vx710cfg.chm" "$src/cfgtool/help.h" "$src/cfgtool" \
+    "$src/cplapplet" >"$out/check_chm-$(dir_of "$a").log" 2>&1 ||
+    { cat "$out/check_chm-$(dir_of "$a").log" >&2; fail "$a: the staged help file fails its check"; }
+}
+for a in i686 x86_64; do stage_arch "$a"; check_stage_arch "$a"; check_stage_kit "$a"; done
 # Both SDKs export the same functions, whatever their decoration.
 diff <(exports_of "$stage/x86/sdk/lib/qrlink00.def" | sed 's/@[0-9]*$//' | sort) \
      <(exports_of "$stage/x64/sdk/lib/qrlink00.def" | sort) >&2 ||
@@ -198,9 +244,9 @@ run_installer() {
   comm -23 "$w-before.files" "$w-installed.files" > "$w-removed.files"
   diff -u "$w-expected.files" "$w-added.files" >&2 || fail "$a: the install added other paths than expected (- expected, + added)"
   [ ! -s "$w-removed.files" ] || { cat "$w-removed.files" >&2; fail "$a: the install removed paths"; }
-  cmp -s "$t/system32/vx710cfg.exe" "$c/windows/system32/vx710cfg.exe" &&
-    cmp -s "$t/system32/vx710cpl.cpl" "$c/windows/system32/vx710cpl.cpl" ||
-    fail "$a: the system directory's files are not the staged ones"
+  for f in vx710cfg.exe vx710cfg.chm vx710cpl.cpl; do
+    cmp -s "$t/system32/$f" "$c/windows/system32/$f" || fail "$a: the system directory's $f is not the staged one"
+  done
   for d in qrlink00 sdk tools; do diff -r "$t/$d" "$c/Program Files/zrn/vx7105/$d" >&2 || fail "$a: installed $d/ differs from the staged one"; done
   # The registry: exactly one new key, the uninstall entry of this architecture, in
   # the view of the installer's own bitness (not under Wow6432Node), pointing at the
