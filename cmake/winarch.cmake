@@ -18,7 +18,7 @@ else()
 endif()
 set(VX_TOOL_PREFIX ${VX_ARCH}-w64-mingw32)
 
-# The 69 exports as .def entries "name@argbytes @ordinal", read from the one list. A
+# The exports of the list as .def entries "name@argbytes @ordinal", read from the one list. A
 # line of another shape stops the configuration rather than drop an export.
 file(STRINGS ${VX_ROOT}/proto/qrl_exports.h _vx_export_lines REGEX "^QRL_EXPORT\\(")
 set_property(DIRECTORY ${VX_ROOT} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VX_ROOT}/proto/qrl_exports.h)

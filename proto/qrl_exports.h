@@ -79,3 +79,10 @@ QRL_EXPORT(AxdtSt, 12, 17)
 QRL_EXPORT(AxdtStOp, 20, 18)
 QRL_EXPORT(LkStart, 8, 50)
 QRL_EXPORT(AxdtClr, 8, 16)
+/* The library's own helpers, named with the Qrl prefix so that they stand apart from
+ * the board's 69 functions above; they take the next free ordinals, in this order. */
+QRL_EXPORT(QrlGetStatusText, 12, 70)
+QRL_EXPORT(QrlRdyWait, 8, 71)
+QRL_EXPORT(QrlRspWait, 12, 72)
+QRL_EXPORT(QrlGetLastFailure, 4, 73)
+QRL_EXPORT(QrlGetLastFailureText, 8, 74)

@@ -91,16 +91,39 @@ int32_t WaitServoOff(int station);                                     // -11 at
 int32_t ReadResponse(CommandBuffer& b, int station, int tpl = kTplZero);
 
 // One deadline for every polling loop: the limit is exceeded when strictly more
-// than limit_ms have passed since construction.
+// than limit_ms have passed since construction. A negative limit (kNoLimit) is
+// never exceeded.
 class Deadline {
 public:
     explicit Deadline(int32_t limit_ms);
     bool Expired() const;
+    // Milliseconds since construction.
+    int64_t ElapsedMs() const;
 
 private:
     int64_t start_;
     int32_t limit_;
 };
+constexpr int32_t kNoLimit = -1;
+
+// The pause between two reads of a wait that may last long (QrlRdyWait,
+// QrlRspWait). For the first kPollSpinMs of the wait it yields the processor, as
+// the 2000 ms waits do on every pass: an answer that is there at once, or within a
+// millisecond or two, is seen without a sleep's delay. From then on it sleeps, 1 ms
+// at first and longer as the wait grows old: elapsed/16 ms, at most
+// kPollSleepMaxMs. A read costs tens of microseconds in process and about a
+// hundred through a pipe under Wine; sleeping 1 ms throughout would still spend
+// near a tenth of a processor on a long move through the pipe, while 4 ms brings it
+// to a few per cent. The later sleeps delay the end of the wait by at most a
+// sixteenth of the time already waited and never by more than 4 ms, nothing beside
+// a move of that length (on Windows a sleep lasts until the next timer tick, 15.6 ms
+// by default, which then bounds the delay from the first sleep on). A sleep never
+// passes the deadline: the last read falls exactly on the limit, so a limit of N ms
+// still ends the wait when more than N ms have passed, and not later.
+void PauseBetweenPolls(const Deadline& deadline, int32_t limit_ms);
+constexpr int64_t kPollSpinMs = 2;
+constexpr int64_t kPollSleepGrowth = 16;  // sleep = elapsed / 16 ms ...
+constexpr int64_t kPollSleepMaxMs = 4;    // ... between 1 and 4
 
 // Milliseconds to wait in BdClose between the close commands and the final write.
 constexpr uint32_t kCloseSettleMs = 100;

@@ -5,6 +5,7 @@
 // 16-byte input image once (no retry); outputs write one entry through
 // SendCommand (2000 ms of retries). No output state is kept in the library.
 #include "checks.h"
+#include "export.h"
 
 using namespace qrl;
 
@@ -137,66 +138,71 @@ int32_t FlagsOut(const IoForm& form, int32_t station, int32_t port, const uint8_
 // mirror and invert 0..1; value into *data. Plain forms: 0, -1 (data untouched),
 // -2, -5. _0 forms: big-endian ports, and a failed read still stores the value
 // computed from the unfilled buffer and returns -1.
-extern "C" int32_t QRL_CALL D8in(int32_t station, int32_t port, int32_t mirror, int32_t invert, uint8_t* data) {
+QRL_API(D8in, (int32_t station, int32_t port, int32_t mirror, int32_t invert, uint8_t* data),
+        (station, port, mirror, invert, data)) {
     return PortIn(kPlain, station, port, mirror, invert, data);
 }
-extern "C" int32_t QRL_CALL D8in_0(int32_t station, int32_t port, int32_t mirror, int32_t invert, uint8_t* data) {
+QRL_API(D8in_0, (int32_t station, int32_t port, int32_t mirror, int32_t invert, uint8_t* data),
+        (station, port, mirror, invert, data)) {
     return PortIn(kZero, station, port, mirror, invert, data);
 }
-extern "C" int32_t QRL_CALL D16in(int32_t station, int32_t port, int32_t mirror, int32_t invert, uint16_t* data) {
+QRL_API(D16in, (int32_t station, int32_t port, int32_t mirror, int32_t invert, uint16_t* data),
+        (station, port, mirror, invert, data)) {
     return PortIn(kPlain, station, port, mirror, invert, data);
 }
-extern "C" int32_t QRL_CALL D16in_0(int32_t station, int32_t port, int32_t mirror, int32_t invert,
-                                    uint16_t* data) {
+QRL_API(D16in_0, (int32_t station, int32_t port, int32_t mirror, int32_t invert, uint16_t* data),
+        (station, port, mirror, invert, data)) {
     return PortIn(kZero, station, port, mirror, invert, data);
 }
-extern "C" int32_t QRL_CALL D32in(int32_t station, int32_t port, int32_t mirror, int32_t invert, uint32_t* data) {
+QRL_API(D32in, (int32_t station, int32_t port, int32_t mirror, int32_t invert, uint32_t* data),
+        (station, port, mirror, invert, data)) {
     return PortIn(kPlain, station, port, mirror, invert, data);
 }
-extern "C" int32_t QRL_CALL D32in_0(int32_t station, int32_t port, int32_t mirror, int32_t invert,
-                                    uint32_t* data) {
+QRL_API(D32in_0, (int32_t station, int32_t port, int32_t mirror, int32_t invert, uint32_t* data),
+        (station, port, mirror, invert, data)) {
     return PortIn(kZero, station, port, mirror, invert, data);
 }
 
 // Port word as 16 flags (flags[0] = bit 15). Same results as the sized inputs.
-extern "C" int32_t QRL_CALL Din(int32_t station, int32_t port, uint8_t* flags) {
+QRL_API(Din, (int32_t station, int32_t port, uint8_t* flags), (station, port, flags)) {
     return FlagsIn(kPlain, station, port, flags);
 }
-extern "C" int32_t QRL_CALL Din_0(int32_t station, int32_t port, uint8_t* flags) {
+QRL_API(Din_0, (int32_t station, int32_t port, uint8_t* flags), (station, port, flags)) {
     return FlagsIn(kZero, station, port, flags);
 }
 
 // Outputs: the low 8/16/32 bits of value (inverted, then mirrored, as asked),
 // little-endian at the port's offset (counted from the end for the _0 forms).
 // 0, -2, -5, SendCommand codes.
-extern "C" int32_t QRL_CALL D8out(int32_t station, int32_t port, int32_t value, int32_t mirror, int32_t invert) {
+QRL_API(D8out, (int32_t station, int32_t port, int32_t value, int32_t mirror, int32_t invert),
+        (station, port, value, mirror, invert)) {
     return PortOut(kPlain, 1, station, port, value, mirror, invert);
 }
-extern "C" int32_t QRL_CALL D8out_0(int32_t station, int32_t port, int32_t value, int32_t mirror,
-                                    int32_t invert) {
+QRL_API(D8out_0, (int32_t station, int32_t port, int32_t value, int32_t mirror, int32_t invert),
+        (station, port, value, mirror, invert)) {
     return PortOut(kZero, 1, station, port, value, mirror, invert);
 }
-extern "C" int32_t QRL_CALL D16out(int32_t station, int32_t port, int32_t value, int32_t mirror,
-                                   int32_t invert) {
+QRL_API(D16out, (int32_t station, int32_t port, int32_t value, int32_t mirror, int32_t invert),
+        (station, port, value, mirror, invert)) {
     return PortOut(kPlain, 2, station, port, value, mirror, invert);
 }
-extern "C" int32_t QRL_CALL D16out_0(int32_t station, int32_t port, int32_t value, int32_t mirror,
-                                     int32_t invert) {
+QRL_API(D16out_0, (int32_t station, int32_t port, int32_t value, int32_t mirror, int32_t invert),
+        (station, port, value, mirror, invert)) {
     return PortOut(kZero, 2, station, port, value, mirror, invert);
 }
-extern "C" int32_t QRL_CALL D32out(int32_t station, int32_t port, int32_t value, int32_t mirror,
-                                   int32_t invert) {
+QRL_API(D32out, (int32_t station, int32_t port, int32_t value, int32_t mirror, int32_t invert),
+        (station, port, value, mirror, invert)) {
     return PortOut(kPlain, 4, station, port, value, mirror, invert);
 }
-extern "C" int32_t QRL_CALL D32out_0(int32_t station, int32_t port, int32_t value, int32_t mirror,
-                                     int32_t invert) {
+QRL_API(D32out_0, (int32_t station, int32_t port, int32_t value, int32_t mirror, int32_t invert),
+        (station, port, value, mirror, invert)) {
     return PortOut(kZero, 4, station, port, value, mirror, invert);
 }
 
 // 16 flags (each 0 or 1, else -2 before the open check) as one port word.
-extern "C" int32_t QRL_CALL Dout(int32_t station, int32_t port, const uint8_t* flags) {
+QRL_API(Dout, (int32_t station, int32_t port, const uint8_t* flags), (station, port, flags)) {
     return FlagsOut(kPlain, station, port, flags);
 }
-extern "C" int32_t QRL_CALL Dout_0(int32_t station, int32_t port, const uint8_t* flags) {
+QRL_API(Dout_0, (int32_t station, int32_t port, const uint8_t* flags), (station, port, flags)) {
     return FlagsOut(kZero, station, port, flags);
 }

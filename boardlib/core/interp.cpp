@@ -4,6 +4,7 @@
 // waiting until every station concerned reports ready (2000 ms each, -7).
 #include "axisdata.h"
 #include "checks.h"
+#include "export.h"
 
 using namespace qrl;
 
@@ -72,7 +73,7 @@ int32_t PlainRequest(int32_t select, int32_t param1, int32_t param2) {
 // values[n-1] as command word 1, bits[n-1] as the driver's AxisBitNumber. Waits
 // for every axis station first. -2 when no axis station is selected (nothing
 // sent); else the transfer failure or entry 0's ReturnCode.
-extern "C" int32_t QRL_CALL IpdtSet(const int32_t* bits, const int32_t* values) {
+QRL_API(IpdtSet, (const int32_t* bits, const int32_t* values), (bits, values)) {
     if (bits == nullptr || values == nullptr) return QRL_E_ARG;
     if (!Board().open) return QRL_E_NOTOPEN;
     if (int32_t r = WaitAxesReady(kEveryStation)) return r;
@@ -90,7 +91,7 @@ extern "C" int32_t QRL_CALL IpdtSet(const int32_t* bits, const int32_t* values) 
 }
 
 // Clears the interpolation data of the masked axes; param1 is not used.
-extern "C" int32_t QRL_CALL IpdtClr(int32_t param1, int32_t mask) {
+QRL_API(IpdtClr, (int32_t param1, int32_t mask), (param1, mask)) {
     (void)param1;
     if (!Board().open) return QRL_E_NOTOPEN;
     if (int32_t r = WaitAxesReady(static_cast<uint32_t>(mask))) return r;
@@ -101,7 +102,7 @@ extern "C" int32_t QRL_CALL IpdtClr(int32_t param1, int32_t mask) {
 
 // Number of queued points, reported by the driver in entry 0's ReturnCode, stored
 // through *count whatever the exchange's outcome. Returns the transfer result.
-extern "C" int32_t QRL_CALL IpNumGet(int32_t* count) {
+QRL_API(IpNumGet, (int32_t* count), (count)) {
     if (count == nullptr) return QRL_E_ARG;
     if (!Board().open) return QRL_E_NOTOPEN;
     if (int32_t r = WaitAxesReady(kEveryStation)) return r;
@@ -113,7 +114,7 @@ extern "C" int32_t QRL_CALL IpNumGet(int32_t* count) {
 }
 
 // Sets the driver's queue capacity; `max` travels in the entry's Offset field.
-extern "C" int32_t QRL_CALL IpNumMax(int32_t max) {
+QRL_API(IpNumMax, (int32_t max), (max)) {
     if (!Board().open) return QRL_E_NOTOPEN;
     if (int32_t r = WaitAxesReady(kEveryStation)) return r;
     CommandBuffer b;
@@ -122,29 +123,29 @@ extern "C" int32_t QRL_CALL IpNumMax(int32_t max) {
 }
 
 // Start (once, or repeating) and stop the queued interpolation of the masked axes.
-extern "C" int32_t QRL_CALL IpStrt(int32_t param1, int32_t mask) { return MaskRequest(kSelIpStrt, param1, mask); }
-extern "C" int32_t QRL_CALL IpStrtRp(int32_t param1, int32_t mask) {
+QRL_API(IpStrt, (int32_t param1, int32_t mask), (param1, mask)) { return MaskRequest(kSelIpStrt, param1, mask); }
+QRL_API(IpStrtRp, (int32_t param1, int32_t mask), (param1, mask)) {
     return MaskRequest(kSelIpStrtRp, param1, mask);
 }
-extern "C" int32_t QRL_CALL IpStop(int32_t param1, int32_t mask) { return MaskRequest(kSelIpStop, param1, mask); }
+QRL_API(IpStop, (int32_t param1, int32_t mask), (param1, mask)) { return MaskRequest(kSelIpStop, param1, mask); }
 
 // Queues an NC-style axis data record (value1, value2) for one axis station, with
 // the table's O-codes (AxdtSt) or the given ones (AxdtStOp: 0..2, 0..1, checked
 // before the open check). -2, -5, -7, -1, or entry 0's ReturnCode.
-extern "C" int32_t QRL_CALL AxdtSt(int32_t station, int32_t value1, int32_t value2) {
+QRL_API(AxdtSt, (int32_t station, int32_t value1, int32_t value2), (station, value1, value2)) {
     if (!StationArgOk(station, false)) return QRL_E_ARG;
     return QueueAxisData(station, AxisData::FromTables(0, value1, value2));
 }
-extern "C" int32_t QRL_CALL AxdtStOp(int32_t station, int32_t value1, int32_t value2, int32_t ocode0,
-                                     int32_t ocode1) {
+QRL_API(AxdtStOp, (int32_t station, int32_t value1, int32_t value2, int32_t ocode0, int32_t ocode1),
+        (station, value1, value2, ocode0, ocode1)) {
     if (!StationArgOk(station, false) || !InRange(ocode0, 0, 2) || !InRange(ocode1, 0, 1)) return QRL_E_ARG;
     return QueueAxisData(station, AxisData::WithOcodes(ocode0, ocode1, 0, value1, value2));
 }
 
 // Starts the queued axis data together / clears it. Never waits for a station.
-extern "C" int32_t QRL_CALL LkStart(int32_t param1, int32_t param2) {
+QRL_API(LkStart, (int32_t param1, int32_t param2), (param1, param2)) {
     return PlainRequest(kSelLkStart, param1, param2);
 }
-extern "C" int32_t QRL_CALL AxdtClr(int32_t param1, int32_t param2) {
+QRL_API(AxdtClr, (int32_t param1, int32_t param2), (param1, param2)) {
     return PlainRequest(kSelAxdtClr, param1, param2);
 }

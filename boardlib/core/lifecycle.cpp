@@ -6,6 +6,7 @@
 #include "board.h"
 #include "calllog.h"
 #include "checks.h"
+#include "export.h"
 
 using namespace qrl;
 
@@ -101,14 +102,14 @@ void Drop(int n, int32_t result, int32_t* types) {
 
 }  // namespace
 
-extern "C" int32_t QRL_CALL InitDll(int32_t family) {
+QRL_API(InitDll, (int32_t family), (family)) {
     if (family != 1 && family != 2) return QRL_E_ARG;
     Board().family = family;
     LogFamilyChanged();
     return QRL_OK;
 }
 
-extern "C" int32_t QRL_CALL BdOpen(int32_t board, int32_t rate, int32_t cycle, int32_t* types) {
+QRL_API(BdOpen, (int32_t board, int32_t rate, int32_t cycle, int32_t* types), (board, rate, cycle, types)) {
     if (!InRange(board, 0, 1)) return QRL_E_ARG;
     if (rate != 20 && rate != 10 && rate != 5) return QRL_E_ARG;
     if (!InRange(cycle, 0, 15)) return QRL_E_ARG;
@@ -133,10 +134,12 @@ extern "C" int32_t QRL_CALL BdOpen(int32_t board, int32_t rate, int32_t cycle, i
         s.device->Close();
         s.device.reset();
     }
+    BeginDeviceCall();
     s.device = CurrentPlatform().OpenDevice();
     // A bring-up that fails ends the log it started: its file and the watch on the
     // switch are not held until some later BdOpen.
     if (!s.device) {
+        NoteDeviceFailure(QRL_E_NODEVICE, nullptr);  // the Windows error of the open
         LogClose();
         return QRL_E_NODEVICE;
     }
@@ -168,7 +171,7 @@ extern "C" int32_t QRL_CALL BdOpen(int32_t board, int32_t rate, int32_t cycle, i
     return QRL_OK;
 }
 
-extern "C" int32_t QRL_CALL BdClose(int32_t board) {
+QRL_API(BdClose, (int32_t board), (board)) {
     if (!InRange(board, 0, 1)) return QRL_E_ARG;
     BoardState& s = Board();
     {
@@ -185,14 +188,16 @@ extern "C" int32_t QRL_CALL BdClose(int32_t board) {
     LogClose();
     bool closed = true;
     if (s.device) {
+        BeginDeviceCall();
         closed = s.device->Close();
+        if (!closed) NoteDeviceFailure(QRL_E_CLOSE, nullptr);
         s.device.reset();
     }
     if (!heard) return QRL_E_IO;
     return closed ? QRL_OK : QRL_E_CLOSE;
 }
 
-extern "C" int32_t QRL_CALL Config(int32_t station) {
+QRL_API(Config, (int32_t station), (station)) {
     if (!StationArgOk(station, true)) return QRL_E_ARG;
     if (int32_t r = CheckOpenAndKind(station, kAxisStation)) return r;
     const StationRange range = RangeOf(station);
@@ -206,7 +211,7 @@ extern "C" int32_t QRL_CALL Config(int32_t station) {
     return QRL_OK;
 }
 
-extern "C" int32_t QRL_CALL IdGet(int32_t station, int32_t item, char* text) {
+QRL_API(IdGet, (int32_t station, int32_t item, char* text), (station, item, text)) {
     if (!InRange(station, 1, 15)) return QRL_E_ARG;
     if (text == nullptr) return QRL_E_ARG;
     for (int k = 0; k <= 8; k += 8) {
@@ -223,6 +228,7 @@ extern "C" int32_t QRL_CALL IdGet(int32_t station, int32_t item, char* text) {
     return QRL_OK;
 }
 
+// Not a status (the version), so not an export frame: it never fails.
 extern "C" int32_t QRL_CALL VerGet(void) {
     std::string text;
     if (!CurrentPlatform().LibraryFileVersion(text)) return 0;

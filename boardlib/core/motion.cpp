@@ -6,6 +6,7 @@
 // one-station range, so both forms differ only in their data.
 #include "axisdata.h"
 #include "checks.h"
+#include "export.h"
 
 using namespace qrl;
 
@@ -41,81 +42,81 @@ int32_t SetOption(int32_t station, OptionPair* table, int column, int32_t value,
 
 // Home search. value: command word 2 (station units), mode 0..3. Non-blocking.
 // 0, -2, -5, SendCommand codes.
-extern "C" int32_t QRL_CALL AxHome(int32_t station, int32_t value, int32_t mode) {
+QRL_API(AxHome, (int32_t station, int32_t value, int32_t mode), (station, value, mode)) {
     if (!StationArgOk(station, false) || !ModeOk(mode)) return QRL_E_ARG;
     return SendMotion(station, kTplHome, AxisData::FromTables(mode, 0, value));
 }
 
 // AxHome with the O-codes given (ocode0 0..2, ocode1 0..1) instead of the table's.
-extern "C" int32_t QRL_CALL AxHomeOp(int32_t station, int32_t value, int32_t ocode0, int32_t ocode1,
-                                     int32_t mode) {
+QRL_API(AxHomeOp, (int32_t station, int32_t value, int32_t ocode0, int32_t ocode1, int32_t mode),
+        (station, value, ocode0, ocode1, mode)) {
     if (!StationArgOk(station, false) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1) || !ModeOk(mode))
         return QRL_E_ARG;
     return SendMotion(station, kTplHome, AxisData::WithOcodes(ocode0, ocode1, mode, 0, value));
 }
 
 // Feed by `value` (command word 2). Non-blocking. 0, -2, -5, SendCommand codes.
-extern "C" int32_t QRL_CALL AxFeed(int32_t station, int32_t value) {
+QRL_API(AxFeed, (int32_t station, int32_t value), (station, value)) {
     if (!StationArgOk(station, false)) return QRL_E_ARG;
     return SendMotion(station, kTplFeed, AxisData::FromTables(0, 0, value));
 }
 
-extern "C" int32_t QRL_CALL AxFeedOp(int32_t station, int32_t value, int32_t ocode0, int32_t ocode1) {
+QRL_API(AxFeedOp, (int32_t station, int32_t value, int32_t ocode0, int32_t ocode1), (station, value, ocode0, ocode1)) {
     if (!StationArgOk(station, false) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1)) return QRL_E_ARG;
     return SendMotion(station, kTplFeed, AxisData::WithOcodes(ocode0, ocode1, 0, 0, value));
 }
 
 // NC positioning: value1 and value2 are command words 1 and 2, passed unchanged.
-extern "C" int32_t QRL_CALL AxNc(int32_t station, int32_t value1, int32_t value2) {
+QRL_API(AxNc, (int32_t station, int32_t value1, int32_t value2), (station, value1, value2)) {
     if (!StationArgOk(station, false)) return QRL_E_ARG;
     return SendMotion(station, kTplNc, AxisData::FromTables(0, value1, value2));
 }
 
-extern "C" int32_t QRL_CALL AxNcOp(int32_t station, int32_t value1, int32_t value2, int32_t ocode0,
-                                   int32_t ocode1) {
+QRL_API(AxNcOp, (int32_t station, int32_t value1, int32_t value2, int32_t ocode0, int32_t ocode1),
+        (station, value1, value2, ocode0, ocode1)) {
     if (!StationArgOk(station, false) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1)) return QRL_E_ARG;
     return SendMotion(station, kTplNc, AxisData::WithOcodes(ocode0, ocode1, 0, value1, value2));
 }
 
 // Extended NC positioning with a mode 0..3.
-extern "C" int32_t QRL_CALL AxNcEx(int32_t station, int32_t value1, int32_t value2, int32_t mode) {
+QRL_API(AxNcEx, (int32_t station, int32_t value1, int32_t value2, int32_t mode), (station, value1, value2, mode)) {
     if (!StationArgOk(station, false) || !ModeOk(mode)) return QRL_E_ARG;
     return SendMotion(station, kTplNcEx, AxisData::FromTables(mode, value1, value2));
 }
 
-extern "C" int32_t QRL_CALL AxNcExOp(int32_t station, int32_t value1, int32_t value2, int32_t ocode0,
-                                     int32_t ocode1, int32_t mode) {
+QRL_API(AxNcExOp, (int32_t station, int32_t value1, int32_t value2, int32_t ocode0, int32_t ocode1, int32_t mode),
+        (station, value1, value2, ocode0, ocode1, mode)) {
     if (!StationArgOk(station, false) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1) || !ModeOk(mode))
         return QRL_E_ARG;
     return SendMotion(station, kTplNcEx, AxisData::WithOcodes(ocode0, ocode1, mode, value1, value2));
 }
 
 // Deceleration stop of one axis station or all (-1), one exchange. Non-blocking.
-extern "C" int32_t QRL_CALL AxDown(int32_t station) {
+QRL_API(AxDown, (int32_t station), (station)) {
     if (!StationArgOk(station, true)) return QRL_E_ARG;
     return SendMotion(station, kTplDown, AxisData::FromTables());
 }
 
 // AxDown with the same given O-codes for every station addressed.
-extern "C" int32_t QRL_CALL AxDownOp(int32_t station, int32_t ocode0, int32_t ocode1) {
+QRL_API(AxDownOp, (int32_t station, int32_t ocode0, int32_t ocode1), (station, ocode0, ocode1)) {
     if (!StationArgOk(station, true) || !Ocode0Ok(ocode0) || !Ocode1Ok(ocode1)) return QRL_E_ARG;
     return SendMotion(station, kTplDown, AxisData::WithOcodes(ocode0, ocode1));
 }
 
 // Emergency stop (and its release) of one axis station or all (-1): template only.
-extern "C" int32_t QRL_CALL AxEmg(int32_t station) {
+QRL_API(AxEmg, (int32_t station), (station)) {
     if (!StationArgOk(station, true)) return QRL_E_ARG;
     return SendMotion(station, kTplEmg, AxisData());
 }
 
-extern "C" int32_t QRL_CALL AxEmgOff(int32_t station) {
+QRL_API(AxEmgOff, (int32_t station), (station)) {
     if (!StationArgOk(station, true)) return QRL_E_ARG;
     return SendMotion(station, kTplEmgOff, AxisData());
 }
 
 // Chooses the two monitor items (low, high: 0..15) of one axis station or all (-1).
 // Needs no open board. 0, -2.
-extern "C" int32_t QRL_CALL McodePut(int32_t station, int32_t low, int32_t high) {
+QRL_API(McodePut, (int32_t station, int32_t low, int32_t high), (station, low, high)) {
     if (!StationArgOk(station, true) || !InRange(low, 0, 15) || !InRange(high, 0, 15)) return QRL_E_ARG;
     if (station != -1 && !IsAxis(station)) return QRL_E_ARG;
     // Both codes in one store: a concurrent command sends the old pair or the new.
@@ -124,7 +125,7 @@ extern "C" int32_t QRL_CALL McodePut(int32_t station, int32_t low, int32_t high)
 
 // Sets O-code `index` (0..1) to `value` (0..2) for one axis station or all (-1).
 // Needs no open board. 0, -2.
-extern "C" int32_t QRL_CALL OcodePut(int32_t station, int32_t index, int32_t value) {
+QRL_API(OcodePut, (int32_t station, int32_t index, int32_t value), (station, index, value)) {
     if (!StationArgOk(station, true) || !InRange(index, 0, 1) || !InRange(value, 0, 2)) return QRL_E_ARG;
     return SetOption(station, Board().ocode, index, value);
 }

@@ -5,6 +5,7 @@
 #include "params.h"
 
 #include "checks.h"
+#include "export.h"
 
 using namespace qrl;
 
@@ -92,18 +93,18 @@ uint8_t ParamWidth(int32_t prm) {
 
 // Reads parameter prmNo (0..2073) of an axis station into *data1 and *data2.
 // 0, -1, -2, -5, -7, -9, or a driver code; nothing stored on failure.
-extern "C" int32_t QRL_CALL PrmGet(int32_t station, int32_t prmNo, int32_t* data1, int32_t* data2) {
+QRL_API(PrmGet, (int32_t station, int32_t prmNo, int32_t* data1, int32_t* data2), (station, prmNo, data1, data2)) {
     return ReadParam(kTplPrmGet, station, prmNo, data1, data2);
 }
-extern "C" int32_t QRL_CALL PprmGet(int32_t station, int32_t prmNo, int32_t* data1, int32_t* data2) {
+QRL_API(PprmGet, (int32_t station, int32_t prmNo, int32_t* data1, int32_t* data2), (station, prmNo, data1, data2)) {
     return ReadParam(kTplPprmGet, station, prmNo, data1, data2);
 }
 
 // Writes parameter prmNo (0..2073); returns when the station echoed it.
 // 0, -1, -2, -5, -7, -9, or a driver code.
-extern "C" int32_t QRL_CALL PrmPut(int32_t station, int32_t prmNo, int32_t data1, int32_t data2) {
+QRL_API(PrmPut, (int32_t station, int32_t prmNo, int32_t data1, int32_t data2), (station, prmNo, data1, data2)) {
     return WriteParam(kTplPrmPut, station, prmNo, data1, data2);
 }
-extern "C" int32_t QRL_CALL PprmPut(int32_t station, int32_t prmNo, int32_t data1, int32_t data2) {
+QRL_API(PprmPut, (int32_t station, int32_t prmNo, int32_t data1, int32_t data2), (station, prmNo, data1, data2)) {
     return WriteParam(kTplPprmPut, station, prmNo, data1, data2);
 }

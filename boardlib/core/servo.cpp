@@ -7,6 +7,7 @@
 // 15 x 2000 ms (AbsIni: 3 x 2000 ms per station).
 #include "axisdata.h"
 #include "checks.h"
+#include "export.h"
 
 using namespace qrl;
 
@@ -41,31 +42,31 @@ int32_t EchoOf5To9(const CommandBuffer& sent, int n, int k) {
 
 // Servo on; returns when every addressed station reports ready and servo on.
 // 0, -2, -5, SendCommand codes, -10 (or a wait's -1 / final driver code).
-extern "C" int32_t QRL_CALL SvOn(int32_t station) {
+QRL_API(SvOn, (int32_t station), (station)) {
     if (int32_t r = CheckBatch(station)) return r;
     return RunAxisBatch(RangeOf(station), kTplSvOn, AxisData::FromTables(),
                         [](const CommandBuffer&, int n, int) { return WaitServoOn(n); });
 }
 
 // Servo off; returns when every addressed station reports ready with servo off. -11.
-extern "C" int32_t QRL_CALL SvOff(int32_t station) {
+QRL_API(SvOff, (int32_t station), (station)) {
     if (int32_t r = CheckBatch(station)) return r;
     return RunAxisBatch(RangeOf(station), kTplSvOff, AxisData::McodeOnly(),
                         [](const CommandBuffer&, int n, int) { return WaitServoOff(n); });
 }
 
 // Encoder on/off and alarm clear: confirmed by the response code, -8 after 2000 ms.
-extern "C" int32_t QRL_CALL EncdrOn(int32_t station) { return BatchWithResponse(station, kTplEncdrOn); }
-extern "C" int32_t QRL_CALL EncdrOff(int32_t station) { return BatchWithResponse(station, kTplEncdrOff); }
-extern "C" int32_t QRL_CALL AlmClr(int32_t station) { return BatchWithResponse(station, kTplAlarmClear); }
+QRL_API(EncdrOn, (int32_t station), (station)) { return BatchWithResponse(station, kTplEncdrOn); }
+QRL_API(EncdrOff, (int32_t station), (station)) { return BatchWithResponse(station, kTplEncdrOff); }
+QRL_API(AlmClr, (int32_t station), (station)) { return BatchWithResponse(station, kTplAlarmClear); }
 
 // Machine lock on/off: returns once the board accepted the command, no wait.
-extern "C" int32_t QRL_CALL MlockOn(int32_t station) { return BatchWithoutConfirmation(station, kTplMlockOn); }
-extern "C" int32_t QRL_CALL MlockOff(int32_t station) { return BatchWithoutConfirmation(station, kTplMlockOff); }
+QRL_API(MlockOn, (int32_t station), (station)) { return BatchWithoutConfirmation(station, kTplMlockOn); }
+QRL_API(MlockOff, (int32_t station), (station)) { return BatchWithoutConfirmation(station, kTplMlockOff); }
 
 // Presets position item `item` (0..15) to `value`; confirmed by the echo of the
 // item and value bytes. 0, -2, -5, SendCommand codes, -9.
-extern "C" int32_t QRL_CALL PosiPut(int32_t station, int32_t item, int32_t value) {
+QRL_API(PosiPut, (int32_t station, int32_t item, int32_t value), (station, item, value)) {
     if (!StationArgOk(station, true) || !InRange(item, 0, 15)) return QRL_E_ARG;
     if (int32_t r = CheckOpenAndKind(station, kAxisStation)) return r;
     auto patch = [item, value](uint8_t* d, int, int) {
@@ -78,7 +79,7 @@ extern "C" int32_t QRL_CALL PosiPut(int32_t station, int32_t item, int32_t value
 // Absolute initialisation: per station, in ascending order, three fixed commands,
 // each sent alone and echoed before the next. Stops at the first failing step;
 // steps and stations before it stay done. 0, -2, -5, SendCommand codes, -9.
-extern "C" int32_t QRL_CALL AbsIni(int32_t station) {
+QRL_API(AbsIni, (int32_t station), (station)) {
     if (int32_t r = CheckBatch(station)) return r;
     const StationRange range = RangeOf(station);
     for (int n = range.first; n <= range.last; ++n) {
@@ -91,7 +92,7 @@ extern "C" int32_t QRL_CALL AbsIni(int32_t station) {
 
 // Reads the station's alarm code (response byte 2) into *alarm with one read, no
 // retry; the entry's ReturnCode is not judged. 0, -1, -2, -5; *alarm written on 0 only.
-extern "C" int32_t QRL_CALL AlmGet(int32_t station, uint8_t* alarm) {
+QRL_API(AlmGet, (int32_t station, uint8_t* alarm), (station, alarm)) {
     if (!StationArgOk(station, false) || alarm == nullptr) return QRL_E_ARG;
     if (int32_t r = CheckOpenAndKind(station, kAxisStation)) return r;
     CommandBuffer b;

@@ -1,5 +1,6 @@
-// Status, monitor and response reads of an axis station, and the two exported
-// polling waits.
+// Status, monitor and response reads of an axis station, and the exported polling
+// waits: RdyWait and RspWait (2000 ms, yielding) and QrlRdyWait and QrlRspWait (the
+// caller's limit, sleeping).
 //
 // Every read is one TransferCommands of the station's 17-byte response area, a
 // snapshot of that moment. Out-parameters are written only on success, except
@@ -8,6 +9,7 @@
 
 #include "axisdata.h"
 #include "checks.h"
+#include "export.h"
 
 using namespace qrl;
 
@@ -68,31 +70,49 @@ void CopyAll(const uint8_t* d, QRL_RESPONSE& rec) {
     rec.iodata = GetU16(d + kRspIoData);
 }
 
-// The loop of RdyWait and RspWait: reads (template 4) until `done` holds with
-// ReturnCode 0. The clock starts before the argument check; at least one read is
-// made. The board must be open: a closed board's handle is gone.
+// How a wait spends the time between two reads of the station.
+enum class Pace {
+    kYield,  // a processor yield before judging each read (RdyWait, RspWait)
+    kSleep,  // PauseBetweenPolls after each read that does not end the wait
+};
+
+// The loop of RdyWait, RspWait and their Qrl forms: reads (template 4) until `done`
+// holds with ReturnCode 0, the limit (ms, kNoLimit for none) is exceeded
+// (timeout_code), an exchange fails or a ReturnCode is final. The clock starts
+// before the argument check; at least one read is made, and with a limit of 0
+// exactly one. The board must be open: a closed board's handle is gone.
 template <typename Done>
-int32_t ExportedWait(int32_t station, int32_t timeout_code, Done done) {
-    Deadline deadline(kStandardLimitMs);
-    if (!StationArgOk(station, false)) return QRL_E_ARG;
+int32_t ExportedWait(int32_t station, int32_t limit_ms, Pace pace, int32_t timeout_code, Done done) {
+    Deadline deadline(limit_ms);
+    if (!StationArgOk(station, false) || limit_ms < kNoLimit) return QRL_E_ARG;
     if (!Board().open) return QRL_E_NOTOPEN;
     Clock& clock = CurrentPlatform().Time();
     for (;;) {
-        if (deadline.Expired()) return timeout_code;
+        if (deadline.Expired()) {
+            NoteTimeout(timeout_code, station, nullptr);
+            return timeout_code;
+        }
         CommandBuffer b;
         if (int32_t r = ReadResponse(b, station, kTplArea)) return r;
         const int32_t rc = b.ReturnCode(0);
         if (rc < -32769) return rc;
-        clock.YieldProcessorTime();
+        if (pace == Pace::kYield) clock.YieldProcessorTime();
         if (rc == 0 && done(b.Data(0))) return QRL_OK;
+        if (limit_ms == 0) {
+            NoteTimeout(timeout_code, station, nullptr);
+            return timeout_code;
+        }
+        if (pace == Pace::kSleep) PauseBetweenPolls(deadline, limit_ms);
     }
 }
+
+bool IsReady(const uint8_t* d) { return (GetU16(d + kRspStatus) & kStatusReady) != 0; }
 
 }  // namespace
 
 // Status word of an axis station into *status, stored whatever the ReturnCode.
 // Returns the entry's ReturnCode (0 normally), -1, -2, -5.
-extern "C" int32_t QRL_CALL StdtStGet(int32_t station, uint16_t* status) {
+QRL_API(StdtStGet, (int32_t station, uint16_t* status), (station, status)) {
     if (!StationArgOk(station, false) || status == nullptr) return QRL_E_ARG;
     if (int32_t r = CheckAxis(station)) return r;
     CommandBuffer b;
@@ -103,7 +123,7 @@ extern "C" int32_t QRL_CALL StdtStGet(int32_t station, uint16_t* status) {
 
 // Bit `bit` (0..15) of the status word into *state as 0 or 1. After a failed read
 // *state is 0. Returns StdtStGet's result, or -2, -5.
-extern "C" int32_t QRL_CALL StdtGet(int32_t station, int32_t bit, int32_t* state) {
+QRL_API(StdtGet, (int32_t station, int32_t bit, int32_t* state), (station, bit, state)) {
     if (!StationArgOk(station, false) || !InRange(bit, 0, 15) || state == nullptr) return QRL_E_ARG;
     if (int32_t r = CheckAxis(station)) return r;
     uint16_t word = 0;
@@ -115,7 +135,7 @@ extern "C" int32_t QRL_CALL StdtGet(int32_t station, int32_t bit, int32_t* state
 // Monitor value chosen by `code` (the station's M-code low or high) into *data.
 // When the last response carries no monitor data the station is asked for it
 // first. Up to three 2000 ms waits. 0, -1, -2, -5, -7, -8, or a non-zero ReturnCode.
-extern "C" int32_t QRL_CALL MonGet(int32_t station, int32_t code, int32_t* data) {
+QRL_API(MonGet, (int32_t station, int32_t code, int32_t* data), (station, code, data)) {
     if (!StationArgOk(station, false)) return QRL_E_ARG;
     int32_t low, high;
     Board().mcode[station].Load(low, high);
@@ -143,7 +163,7 @@ extern "C" int32_t QRL_CALL MonGet(int32_t station, int32_t code, int32_t* data)
 // I/O data word (response bytes 14..15), zero-extended into *data; asks for fresh
 // data like MonGet, but through SendCommand and without ready waits.
 // 0, -1, -2, -5, -8, SendCommand codes, or a non-zero ReturnCode.
-extern "C" int32_t QRL_CALL IodtGet(int32_t station, int32_t* data) {
+QRL_API(IodtGet, (int32_t station, int32_t* data), (station, data)) {
     if (!StationArgOk(station, false) || data == nullptr) return QRL_E_ARG;
     if (int32_t r = CheckAxis(station)) return r;
     CommandBuffer b;
@@ -161,7 +181,7 @@ extern "C" int32_t QRL_CALL IodtGet(int32_t station, int32_t* data) {
 
 // Whole response of record->station into the record. A non-zero ReturnCode is
 // returned with the record untouched. 0, -1, -2, -5, or the ReturnCode.
-extern "C" int32_t QRL_CALL McRspGet(QRL_RESPONSE* record) {
+QRL_API(McRspGet, (QRL_RESPONSE* record), (record)) {
     if (record == nullptr) return QRL_E_ARG;
     const int32_t station = record->station;
     if (!StationArgOk(station, false)) return QRL_E_ARG;
@@ -175,7 +195,7 @@ extern "C" int32_t QRL_CALL McRspGet(QRL_RESPONSE* record) {
 // As McRspGet, but judges the response: a negative ReturnCode leaves the record
 // untouched; a positive one fills it and is returned; with 0, a response without
 // monitor data fills only alarm and status and returns -15.
-extern "C" int32_t QRL_CALL MnRspGet(QRL_RESPONSE* record) {
+QRL_API(MnRspGet, (QRL_RESPONSE* record), (record)) {
     if (record == nullptr) return QRL_E_ARG;
     const int32_t station = record->station;
     if (!StationArgOk(station, false)) return QRL_E_ARG;
@@ -190,19 +210,34 @@ extern "C" int32_t QRL_CALL MnRspGet(QRL_RESPONSE* record) {
         return rc;
     }
     CopyAlarmStatus(d, *record);
+    NoteStationAnswer(QRL_E_NOMONITOR, station);
     return QRL_E_NOMONITOR;
 }
 
 // Blocks until the station reports ready (status bit 2), at most 2000 ms.
 // 0, -1, -2, -5, -12, or a ReturnCode below -32769.
-extern "C" int32_t QRL_CALL RdyWait(int32_t station) {
-    return ExportedWait(station, QRL_E_RDYWAIT,
-                        [](const uint8_t* d) { return (GetU16(d + kRspStatus) & kStatusReady) != 0; });
+QRL_API(RdyWait, (int32_t station), (station)) {
+    return ExportedWait(station, kStandardLimitMs, Pace::kYield, QRL_E_RDYWAIT, IsReady);
 }
 
 // Blocks until the station's response code equals the low byte of `code`, at most
 // 2000 ms; the status word is not looked at. 0, -1, -2, -5, -13, or a final code.
-extern "C" int32_t QRL_CALL RspWait(int32_t station, int32_t code) {
+QRL_API(RspWait, (int32_t station, int32_t code), (station, code)) {
     const uint8_t want = static_cast<uint8_t>(code);
-    return ExportedWait(station, QRL_E_RSPWAIT, [want](const uint8_t* d) { return d[kRspCode] == want; });
+    return ExportedWait(station, kStandardLimitMs, Pace::kYield, QRL_E_RSPWAIT,
+                        [want](const uint8_t* d) { return d[kRspCode] == want; });
+}
+
+// RdyWait with the caller's limit: timeout_ms 0 (one read), 1..INT32_MAX, or -1 for
+// none; below -1 is -2. Sleeps between reads (PauseBetweenPolls), so a long move
+// costs little processor time. 0, -1, -2, -5, -12, or a ReturnCode below -32769.
+QRL_API(QrlRdyWait, (int32_t station, int32_t timeout_ms), (station, timeout_ms)) {
+    return ExportedWait(station, timeout_ms, Pace::kSleep, QRL_E_RDYWAIT, IsReady);
+}
+
+// RspWait with the caller's limit, as QrlRdyWait. 0, -1, -2, -5, -13, or a final code.
+QRL_API(QrlRspWait, (int32_t station, int32_t code, int32_t timeout_ms), (station, code, timeout_ms)) {
+    const uint8_t want = static_cast<uint8_t>(code);
+    return ExportedWait(station, timeout_ms, Pace::kSleep, QRL_E_RSPWAIT,
+                        [want](const uint8_t* d) { return d[kRspCode] == want; });
 }

@@ -1,8 +1,10 @@
 // Transfers and polling waits: the only road from the library to the driver.
+#include <algorithm>
 #include <cstring>
 
 #include "board.h"
 #include "calllog.h"
+#include "failure.h"
 
 namespace qrl {
 
@@ -13,10 +15,18 @@ constexpr int32_t kSendFinalBelow = -32770;
 // The polling reads treat -32770 itself as final too.
 constexpr int32_t kWaitFinalBelow = -32769;
 
+// One exchange with the open device; a failure is noted for the failure detail with
+// the cause the channel reported (a Windows error or the device's refusal).
 int32_t Exchange(uint32_t ioctl, CommandBuffer& b) {
     DeviceChannel* dev = Board().device.get();
-    if (dev == nullptr) return QRL_E_IO;
-    return dev->Exchange(ioctl, b.raw) ? QRL_OK : QRL_E_IO;
+    if (dev == nullptr) {
+        NoteNoDevice(b);
+        return QRL_E_IO;
+    }
+    BeginDeviceCall();
+    if (dev->Exchange(ioctl, b.raw)) return QRL_OK;
+    NoteDeviceFailure(QRL_E_IO, &b);
+    return QRL_E_IO;
 }
 
 // What one pass of a wait saw in the response area.
@@ -32,7 +42,10 @@ int32_t Poll(int station, int32_t limit_ms, int32_t timeout_code, bool pre_yield
     Clock& clock = CurrentPlatform().Time();
     Deadline deadline(limit_ms);
     for (;;) {
-        if (deadline.Expired()) return timeout_code;
+        if (deadline.Expired()) {
+            NoteTimeout(timeout_code, station, nullptr);
+            return timeout_code;
+        }
         if (pre_yield) clock.YieldProcessorTime();
         CommandBuffer rb;
         int32_t r = ReadResponse(rb, station);
@@ -50,12 +63,29 @@ int32_t Poll(int station, int32_t limit_ms, int32_t timeout_code, bool pre_yield
 
 Deadline::Deadline(int32_t limit_ms) : start_(CurrentPlatform().Time().NowMs()), limit_(limit_ms) {}
 
-bool Deadline::Expired() const { return CurrentPlatform().Time().NowMs() - start_ > limit_; }
+bool Deadline::Expired() const { return limit_ >= 0 && ElapsedMs() > limit_; }
+
+int64_t Deadline::ElapsedMs() const { return CurrentPlatform().Time().NowMs() - start_; }
+
+void PauseBetweenPolls(const Deadline& deadline, int32_t limit_ms) {
+    Clock& clock = CurrentPlatform().Time();
+    const int64_t elapsed = deadline.ElapsedMs();
+    if (elapsed < kPollSpinMs) {
+        clock.YieldProcessorTime();
+        return;
+    }
+    int64_t ms = std::min(std::max<int64_t>(elapsed / kPollSleepGrowth, 1), kPollSleepMaxMs);
+    if (limit_ms >= 0) ms = std::min(ms, std::max<int64_t>(limit_ms - elapsed, 1));
+    clock.SleepMs(static_cast<uint32_t>(ms));
+}
 
 int32_t TransferCommands(CommandBuffer& b) {
     const LogPass pass = LogBefore(b);
     int32_t r = Exchange(kIoctlCommand, b);
     LogAfter(b, pass);
+    // Every answer that is not 0 is kept for the failure detail; the call that
+    // returns it (a final code, a single read's code) finds it there.
+    if (r == QRL_OK && b.ReturnCode(0) != 0) NoteDriverCode(b);
     return r;
 }
 
@@ -65,7 +95,10 @@ int32_t SendCommand(CommandBuffer& b) {
     Clock& clock = CurrentPlatform().Time();
     Deadline deadline(kStandardLimitMs);
     for (;;) {
-        if (deadline.Expired()) return QRL_E_TIMEOUT;
+        if (deadline.Expired()) {
+            NoteTimeout(QRL_E_TIMEOUT, 0, &b);
+            return QRL_E_TIMEOUT;
+        }
         int32_t r = TransferCommands(b);
         if (r != QRL_OK) return r;
         int32_t rc = b.ReturnCode(0);

@@ -38,6 +38,12 @@
  * AxFeed(1, 1000);                         // returns once the move is accepted
  * RdyWait(1);                              // blocks until the move is done (max 2 s)
  * MonGet(1, 1, &pos);                      // monitor item 1 of station 1
+ * AxFeed(1, 100000);                       // a long move: 5 s on the virtual board
+ * if (QrlRdyWait(1, 10000) != QRL_OK) {    // up to 10 s, sleeping meanwhile
+ *     char why[256];
+ *     QrlGetLastFailureText(why, sizeof why);
+ *     printf("%s\n", why);                 // which call, its status, the cause
+ * }
  * SvOff(1);
  * BdClose(0);
  * @endcode
@@ -62,8 +68,14 @@
  * Every function returns a signed 32-bit value: ::QRL_OK (0) for success, a
  * negative ::QRL_E_ARG ... ::QRL_E_NOMONITOR code for the failures the library
  * detects, or a driver return code passed through (see @ref qrl_status).
- * VerGet() is the one exception: it returns a version number.
- * QrlStatusText() turns any result into a short English text.
+ * VerGet() is the one exception: it returns a version number (and the text
+ * functions QrlGetStatusText() and QrlGetLastFailureText() return a length).
+ * QrlStatusText() (defined in this header) and QrlGetStatusText() (exported,
+ * for languages that cannot use the header) turn any result into a short
+ * English text. After a failure, QrlGetLastFailure() tells the calling thread
+ * which call failed, with what status, and where the failure came from: an
+ * argument check, the driver's answer, a Windows function (with its error
+ * code) or a time limit (see @ref qrl_failure).
  *
  * Arguments are checked before anything is sent, in this order: the ranges of
  * the arguments in argument order (::QRL_E_ARG), then the board being open
@@ -83,9 +95,15 @@
  *   answered, for up to 2 s per station (6 s for Config(); 0.6 s for the station
  *   set-up in BdOpen()).
  *
- * Waits poll with a processor yield per pass; they never sleep (BdClose() is
- * the exception: it sleeps 100 ms). Each function's documentation gives its
- * longest wait.
+ * These waits poll with a processor yield per pass; they never sleep (BdClose()
+ * is the exception: it sleeps 100 ms), so a core stays busy while they run.
+ * Each function's documentation gives its longest wait.
+ *
+ * For moves longer than 2 s, and wherever a waiting thread should leave the
+ * processor free, use QrlRdyWait() and QrlRspWait(): the caller chooses the
+ * limit (or none, ::QRL_WAIT_FOREVER), and after polling with yields for the
+ * first 2 ms they sleep between two reads of the station: 1 ms at first, longer
+ * as the wait grows old (a sixteenth of the time waited, at most 4 ms).
  *
  * @section qrl_threads Threads
  *
@@ -196,9 +214,11 @@ enum {
     QRL_E_SERVOON = -10,
     /** SvOff(): a station did not report ready with servo off within 2 s. */
     QRL_E_SERVOOFF = -11,
-    /** RdyWait(): the station did not report ready within 2 s. */
+    /** RdyWait(): the station did not report ready within 2 s; QrlRdyWait():
+     *  not within the caller's limit. */
     QRL_E_RDYWAIT = -12,
-    /** RspWait(): the station did not report the response code within 2 s. */
+    /** RspWait(): the station did not report the response code within 2 s;
+     *  QrlRspWait(): not within the caller's limit. */
     QRL_E_RSPWAIT = -13,
     /** MnRspGet(): the station's last answer carries no monitor data. */
     QRL_E_NOMONITOR = -15
@@ -248,12 +268,96 @@ static QRL_INLINE const char *QrlStatusText(int32_t status)
     }
 }
 
+/**
+ * @brief QrlStatusText() as an exported function, copying the text into the
+ *        caller's buffer: for programs that cannot use this header (Visual
+ *        Basic, C#, Python, LabVIEW).
+ *
+ * The text is exactly the one QrlStatusText() gives for the same status.
+ * @param status any value a function of this library returned.
+ * @param text   out: the text, cut to size - 1 characters and always
+ *               terminated by a zero when size > 0. May be NULL when size is 0
+ *               (to ask for the length only).
+ * @param size   bytes at text, 0 or more.
+ * @return the length of the whole text in characters, without its zero (the
+ *         texts are shorter than 80 characters; a buffer of result + 1 bytes
+ *         holds the whole text), or ::QRL_E_ARG when size is negative, or text
+ *         is NULL while size is not 0 (nothing written).
+ *
+ * Blocks: no. Threads: any. Never changes the calling thread's last failure
+ * (QrlGetLastFailure()).
+ */
+int32_t QRL_CALL QrlGetStatusText(int32_t status, char *text, int32_t size);
+
+/** @} */
+
+/**
+ * @defgroup qrl_failure Failure detail
+ * @brief What made the calling thread's last call fail: QrlGetLastFailure(),
+ *        QrlGetLastFailureText() and ::QRL_FAILURE.
+ *
+ * Every export that returns a status (all but VerGet() and the functions of
+ * this group and QrlGetStatusText()) records, when it returns anything but
+ * ::QRL_OK, the detail of that failure for the calling thread: which function,
+ * its status, where the failure came from (::QRL_ORIGIN_ARGUMENT,
+ * ::QRL_ORIGIN_DRIVER, ::QRL_ORIGIN_WINDOWS, ::QRL_ORIGIN_TIMEOUT,
+ * ::QRL_ORIGIN_STATION), the Windows error where a Windows function failed,
+ * and the station and command concerned. Successful calls leave it alone; the
+ * next failure of the same thread replaces it. Each thread has its own: two
+ * threads that fail differently each read their own detail.
+ *
+ * So a field engineer can tell, after BdOpen() returned ::QRL_E_NODEVICE, a
+ * missing driver (Windows error 259, no more items, in
+ * `SetupDiEnumDeviceInterfaces`) from a device that is there but refused
+ * (error 5, access denied, or 32, in use, in `CreateFile`) or from a stopped
+ * stand-in (error 2 in `CreateFile` of the pipe); and after ::QRL_E_IO, a
+ * broken pipe (error 109) from a driver that failed the I/O control (the
+ * error `DeviceIoControl` returned).
+ *
+ * @code
+ * QRL_FAILURE f;
+ * if (BdOpen(0, 10, 0, types) != QRL_OK && QrlGetLastFailure(&f) == QRL_OK &&
+ *     f.origin == QRL_ORIGIN_WINDOWS)
+ *     printf("%s: Windows error %lu in %s\n", f.function, (unsigned long)f.windows_error, f.where);
+ * @endcode
+ * @{
+ */
+
+/** @brief Where a failure came from: QRL_FAILURE::origin. */
+enum {
+    /** No failure recorded on this thread yet. */
+    QRL_ORIGIN_NONE = 0,
+    /** The library's checks refused the call before anything was sent: an
+     *  argument out of range, a NULL pointer, a station of the wrong kind, no
+     *  board family selected, the board not open (::QRL_E_ARG,
+     *  ::QRL_E_NOFAMILY, ::QRL_E_NOTOPEN; ::QRL_E_IO for an exchange without
+     *  an open device). */
+    QRL_ORIGIN_ARGUMENT = 1,
+    /** The driver's answer: a ReturnCode it wrote for the request
+     *  (QRL_FAILURE::driver_code), or an exchange or open it refused without a
+     *  Windows error (a stand-in's reply that says "not processed" or is too
+     *  short; QRL_FAILURE::where says which). */
+    QRL_ORIGIN_DRIVER = 2,
+    /** A Windows function failed: QRL_FAILURE::windows_error holds its error
+     *  code (GetLastError) and QRL_FAILURE::where its name (`CreateFile`,
+     *  `SetupDiEnumDeviceInterfaces`, `DeviceIoControl`,
+     *  `TransactNamedPipe`, `CloseHandle` ...). */
+    QRL_ORIGIN_WINDOWS = 3,
+    /** A time limit of the library ran out: the board stayed busy, or a station
+     *  did not answer, echo, or become ready in time (::QRL_E_TIMEOUT ...
+     *  ::QRL_E_RSPWAIT). */
+    QRL_ORIGIN_TIMEOUT = 4,
+    /** The station's answer itself: its last response carries no monitor data
+     *  (::QRL_E_NOMONITOR). */
+    QRL_ORIGIN_STATION = 5
+};
+
 /** @} */
 
 /*
  * Records are laid out with the compiler's natural alignment whatever packing
- * the including file has chosen: QRL_RESPONSE is 20 bytes on every compiler
- * and architecture.
+ * the including file has chosen: QRL_RESPONSE is 20 bytes and QRL_FAILURE 128
+ * bytes on every compiler and architecture.
  */
 #pragma pack(push, 8)
 
@@ -287,7 +391,106 @@ typedef struct QRL_RESPONSE {
     uint16_t iodata;
 } QRL_RESPONSE;
 
+/**
+ * @brief The detail of the calling thread's last failed call, as
+ *        QrlGetLastFailure() delivers it.
+ * @ingroup qrl_failure
+ *
+ * 128 bytes on i686 and x86_64 whatever the including file's packing, every
+ * number a 4-byte integer: status at 0, origin at 4, windows_error at 8,
+ * driver_code at 12, station at 16, select_code at 20, command at 24, ordinal
+ * at 28, sequence at 32, function at 36 (28 characters), where at 64 (32
+ * characters), reserved at 96 (32 bytes). The texts are ASCII and always
+ * zero-terminated. A program in another language declares the same fields in
+ * this order (or reads a 128-byte block at these offsets).
+ */
+typedef struct QRL_FAILURE {
+    /** The status the failed function returned (never ::QRL_OK, except when no
+     *  failure is recorded: then every field is 0 or empty). */
+    int32_t status;
+    /** Where the failure came from: ::QRL_ORIGIN_ARGUMENT, ::QRL_ORIGIN_DRIVER,
+     *  ::QRL_ORIGIN_WINDOWS, ::QRL_ORIGIN_TIMEOUT, ::QRL_ORIGIN_STATION, or
+     *  ::QRL_ORIGIN_NONE when this thread has had no failure. */
+    int32_t origin;
+    /** With ::QRL_ORIGIN_WINDOWS: the error code of the Windows function named
+     *  by @ref where (as GetLastError() returned it); otherwise 0. */
+    uint32_t windows_error;
+    /** With ::QRL_ORIGIN_DRIVER: the ReturnCode the driver wrote (0 when it
+     *  refused the exchange as a whole); otherwise 0. */
+    int32_t driver_code;
+    /** The station concerned: 1..15, 0 for the board itself (its settings, a
+     *  driver request), -1 when none is (an argument check, opening the
+     *  device). */
+    int32_t station;
+    /** The SelectCode of the request concerned (1 a read of a station's
+     *  response area, 2 a write or a station command, 3..18 a driver request),
+     *  0 when none is. */
+    int32_t select_code;
+    /** The command code sent to the station (for example 0x36 for AxFeed()),
+     *  0 when the request concerned was no station command (a read, a driver
+     *  request, a wait for the station). */
+    int32_t command;
+    /** The export ordinal of the function that failed (AxFeed() is 8, see
+     *  @ref function). */
+    int32_t ordinal;
+    /** How many failures this thread has recorded so far (wrapping at 2^32);
+     *  0 with ::QRL_ORIGIN_NONE. A larger value than at the last look means a
+     *  newer failure. */
+    uint32_t sequence;
+    /** The name of the function that failed, for example "BdOpen". */
+    char function[28];
+    /** With ::QRL_ORIGIN_WINDOWS the Windows function that failed, for example
+     *  "CreateFile"; with ::QRL_ORIGIN_DRIVER and driver_code 0 what the
+     *  device answered wrongly; with ::QRL_ORIGIN_ARGUMENT "no open device"
+     *  for an exchange without one; otherwise empty. */
+    char where[32];
+    /** Zero; room for later fields without changing the size. */
+    uint8_t reserved[32];
+} QRL_FAILURE;
+
 #pragma pack(pop)
+
+/**
+ * @addtogroup qrl_failure
+ * @{
+ */
+
+/**
+ * @brief Copies the detail of the calling thread's last failed call.
+ *
+ * A failure of one thread is never seen by another. Calls that succeed leave
+ * the detail alone, so after a failed call it describes that call until the
+ * same thread fails again (QRL_FAILURE::sequence tells a newer failure from the
+ * one seen before).
+ * @param failure out: the detail (all 0 with ::QRL_ORIGIN_NONE when this
+ *        thread has had no failure yet).
+ * @return ::QRL_OK, or ::QRL_E_ARG when failure is NULL.
+ * @retval QRL_OK    failure holds the detail.
+ * @retval QRL_E_ARG failure NULL (nothing recorded for that either).
+ *
+ * Blocks: no. Threads: any; each reads its own. Never changes the detail.
+ */
+int32_t QRL_CALL QrlGetLastFailure(QRL_FAILURE *failure);
+
+/**
+ * @brief The detail of the calling thread's last failed call as one line of
+ *        English, for a log or a message box.
+ *
+ * For example `BdOpen returned -4 (no board device found, or opening it
+ * failed): Windows error 2 in CreateFile`, or `AxFeed returned -32801 (final
+ * driver return code): the driver answered -32801 (station 1, SelectCode 2,
+ * command 0x36)`; `no failed call on this thread` before any failure.
+ * @param text out: the line, cut to size - 1 characters and always terminated
+ *             by a zero when size > 0; may be NULL when size is 0.
+ * @param size bytes at text, 0 or more; 256 always hold the whole line.
+ * @return the length of the whole line in characters, without its zero, or
+ *         ::QRL_E_ARG when size is negative or text is NULL while size is not 0.
+ *
+ * Blocks: no. Threads: any; each reads its own. Never changes the detail.
+ */
+int32_t QRL_CALL QrlGetLastFailureText(char *text, int32_t size);
+
+/** @} */
 
 /**
  * @defgroup qrl_lifecycle Board lifecycle and identity
@@ -456,8 +659,9 @@ int32_t QRL_CALL VerGet(void);
  *        M-code and O-code tables every motion command carries.
  *
  * A motion command returns as soon as the board has accepted it; it does not
- * wait for the move. Watch the move with RdyWait(), StdtGet() (status bit 2,
- * ready) or McRspGet(). The values of a move (`value`, `value1`, `value2`,
+ * wait for the move. Wait for its end with QrlRdyWait() (any length of move,
+ * sleeping meanwhile) or RdyWait() (at most 2 s, spinning), or watch it with
+ * StdtGet() (status bit 2, ready) or McRspGet(). The values of a move (`value`, `value1`, `value2`,
  * `mode`) are passed to the station unchanged, 32 bits each; their units and
  * meaning are those of the station (the virtual board uses position units and
  * units per second).
@@ -981,8 +1185,10 @@ int32_t QRL_CALL MnRspGet(QRL_RESPONSE *record);
  * @brief Waits until a station reports ready (status bit 2), at most 2 s.
  *
  * Use it after a motion command to wait for the end of the move. A move that
- * lasts longer than 2 s makes it return ::QRL_E_RDYWAIT; call it again (or
- * poll StdtGet()) to wait on. Reads at least once.
+ * lasts longer than 2 s makes it return ::QRL_E_RDYWAIT; use QrlRdyWait() with
+ * a limit of your choice instead (RdyWait() yields the processor between its
+ * reads but never sleeps, so a core stays busy while it waits). Reads at
+ * least once.
  * @param station station 1..15 (its kind is not checked).
  * @return ::QRL_OK when the station is ready, else a failure.
  * @retval QRL_OK        the station is ready.
@@ -1013,6 +1219,67 @@ int32_t QRL_CALL RdyWait(int32_t station);
  * Also a final driver code. Blocks: up to 2 s. Threads: any.
  */
 int32_t QRL_CALL RspWait(int32_t station, int32_t code);
+
+/**
+ * @brief No time limit: the timeout_ms of QrlRdyWait() and QrlRspWait() that
+ *        makes them wait until the station answers (or an exchange fails).
+ *
+ * The same bits as Windows' `INFINITE` (0xFFFFFFFF) read as a signed 32-bit value.
+ */
+#define QRL_WAIT_FOREVER (-1)
+
+/**
+ * @brief Waits until a station reports ready (status bit 2), for as long as
+ *        the caller chooses, leaving the processor free meanwhile.
+ *
+ * RdyWait() with a time limit of the caller's: use it to wait for the end of a
+ * move of any length. It reads the station's response area as RdyWait() does;
+ * for the first 2 ms it reads again after a processor yield (an answer that is
+ * there at once costs no sleep), from then on it sleeps between two reads:
+ * 1 ms at first, then a sixteenth of the time waited so far, at most 4 ms. So
+ * a wait of seconds costs a few per cent of one processor, and the end of the
+ * move is seen less than 4 ms (and less than a sixteenth of the wait) after it
+ * came; on Windows a sleep lasts at least one timer tick, often 15.6 ms, which
+ * then bounds the delay instead. A sleep never passes the limit.
+ * @param station    station 1..15 (its kind is not checked).
+ * @param timeout_ms the limit in milliseconds: 0 reads once and returns at once;
+ *                   1 .. 2147483647 gives ::QRL_E_RDYWAIT when the station was
+ *                   not ready within that time (when more than timeout_ms ms
+ *                   have passed since the call began); ::QRL_WAIT_FOREVER (-1)
+ *                   waits without limit. Other negative values are refused.
+ * @return ::QRL_OK when the station is ready, else a failure.
+ * @retval QRL_OK        the station is ready.
+ * @retval QRL_E_RDYWAIT not ready within timeout_ms.
+ * @retval QRL_E_ARG     station not 1..15, or timeout_ms below -1.
+ * @retval QRL_E_NOTOPEN the board is not open.
+ * @retval QRL_E_IO      an exchange failed.
+ *
+ * Also a final driver code (at or below ::QRL_DRIVER_FINAL), as RdyWait().
+ * Blocks: up to timeout_ms (plus at most one read and one sleep). Threads: any.
+ */
+int32_t QRL_CALL QrlRdyWait(int32_t station, int32_t timeout_ms);
+
+/**
+ * @brief Waits until a station reports a given response code, for as long as
+ *        the caller chooses, leaving the processor free meanwhile.
+ *
+ * RspWait() with a time limit of the caller's, polling as QrlRdyWait() does;
+ * the status word is not looked at.
+ * @param station    station 1..15 (its kind is not checked).
+ * @param code       the response code; only its low 8 bits are used.
+ * @param timeout_ms the limit in milliseconds, as for QrlRdyWait(): 0 one read,
+ *                   1 .. 2147483647 ms, or ::QRL_WAIT_FOREVER.
+ * @return ::QRL_OK when the code is seen, else a failure.
+ * @retval QRL_OK        the station reports the code.
+ * @retval QRL_E_RSPWAIT not seen within timeout_ms.
+ * @retval QRL_E_ARG     station not 1..15, or timeout_ms below -1.
+ * @retval QRL_E_NOTOPEN the board is not open.
+ * @retval QRL_E_IO      an exchange failed.
+ *
+ * Also a final driver code. Blocks: up to timeout_ms (plus at most one read and
+ * one sleep). Threads: any.
+ */
+int32_t QRL_CALL QrlRspWait(int32_t station, int32_t code, int32_t timeout_ms);
 
 /** @} */
 

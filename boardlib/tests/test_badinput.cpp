@@ -35,6 +35,7 @@ enum class Kind {
     InArray,   // 15 int32 in-values, unchecked
     Types,     // 15 int32 station types, each >= 0
     Record,    // QRL_RESPONSE with an axis station
+    Timeout,   // ms: 0 and above, or -1 (no limit)
 };
 
 struct Arg {
@@ -122,6 +123,8 @@ std::vector<Export> Table() {
         X(MnRspGet, A(Kind::Record)),
         X(RdyWait, A(Kind::Plain)),
         X(RspWait, A(Kind::Plain), kAny),
+        X(QrlRdyWait, A(Kind::Plain), A(Kind::Timeout)),
+        X(QrlRspWait, A(Kind::Plain), kAny, A(Kind::Timeout)),
         X(D8in, kIo, R(1, 16), k01, k01, Out(1)),
         X(D8in_0, kIo, R(1, 16), k01, k01, Out(1)),
         X(D16in, kIo, R(1, 8), k01, k01, Out(2)),
@@ -179,6 +182,7 @@ std::vector<int32_t> BadValues(const Arg& a, bool open) {
     case Kind::Range: return {a.lo - 1, a.hi + 1, INT_MIN, INT_MAX};
     case Kind::Rate: return {0, 4, 6, 15, 21, -10};
     case Kind::MCode: return {16, -1, 0x101, INT_MIN};  // never one of the table's codes (0..15)
+    case Kind::Timeout: return {-2, -1000, INT_MIN};
     default: return {};
 }
 }
@@ -190,6 +194,7 @@ int32_t Valid(const Arg& a) {
     case Kind::Range: return a.lo;
     case Kind::Rate: return 10;
     case Kind::MCode: return Board().mcode[1][0];  // as McodePut last left it
+    case Kind::Timeout: return 0;                // one read
     default: return 7;
     }
 }
@@ -254,7 +259,19 @@ struct Harness {
         return e.call(a.data());
     }
 
-    // Every single bad argument and every null pointer: -2, no exchange, nothing written.
+    // The refused call is the thread's last failure: this export, -2, refused by
+    // the argument checks, one failure newer than before the call.
+    void ExpectRefusalRecorded(const Export& e, const QRL_FAILURE& before) {
+        QRL_FAILURE f;
+        ASSERT_EQ(QrlGetLastFailure(&f), QRL_OK);
+        EXPECT_STREQ(f.function, e.name);
+        EXPECT_EQ(f.status, QRL_E_ARG) << e.name;
+        EXPECT_EQ(f.origin, QRL_ORIGIN_ARGUMENT) << e.name;
+        EXPECT_EQ(f.sequence, before.sequence + 1) << e.name;
+    }
+
+    // Every single bad argument and every null pointer: -2, no exchange, nothing
+    // written, and the failure recorded as the argument check's.
     void RefuseEach(const Export& e, bool open) {
         for (size_t i = 0; i < e.args.size(); ++i) {
             const Arg& arg = e.args[i];
@@ -263,15 +280,21 @@ struct Harness {
             if (arg.kind == Kind::Record) bad = BadValues(A(Kind::Axis), open);
             for (int32_t v : bad) {
                 const size_t before = scope.driver().log.size();
+                QRL_FAILURE before_call;
+                QrlGetLastFailure(&before_call);
                 int32_t rc = Call(e, Args(e, static_cast<int>(i), v, -1));
                 EXPECT_EQ(rc, QRL_E_ARG) << e.name << " argument " << i << " = " << v << (open ? " (open)" : "");
+                ExpectRefusalRecorded(e, before_call);
                 EXPECT_EQ(scope.driver().log.size(), before) << e.name << " exchanged for argument " << i << " = " << v;
                 EXPECT_TRUE(Untouched(e)) << e.name << " argument " << i << " = " << v;
             }
             if (arg.kind == Kind::Out || arg.kind == Kind::Flags || arg.kind == Kind::InArray ||
                 arg.kind == Kind::Record) {
                 const size_t before = scope.driver().log.size();
+                QRL_FAILURE before_call;
+                QrlGetLastFailure(&before_call);
                 EXPECT_EQ(Call(e, Args(e, -1, 0, static_cast<int>(i))), QRL_E_ARG) << e.name << " null argument " << i;
+                ExpectRefusalRecorded(e, before_call);
                 EXPECT_EQ(scope.driver().log.size(), before) << e.name << " exchanged with a null argument " << i;
             }
         }

@@ -10,6 +10,7 @@
 
 #include "channels.h"
 #include "cmdbuf.h"
+#include "win32_error.h"
 
 namespace qrl::win32 {
 
@@ -27,14 +28,20 @@ public:
     ~KernelChannel() override { Close(); }
     bool Exchange(uint32_t ioctl, uint8_t* buffer) override {
         std::shared_lock<std::shared_mutex> g(mu_);
-        if (h_ == INVALID_HANDLE_VALUE) return false;
+        if (h_ == INVALID_HANDLE_VALUE) {
+            NoteDeviceRefusal("device closed");
+            return false;
+        }
         DWORD got = 0;
-        return DeviceIoControl(h_, ioctl, buffer, kBufferSize, buffer, kBufferSize, &got, nullptr) != 0;
+        if (DeviceIoControl(h_, ioctl, buffer, kBufferSize, buffer, kBufferSize, &got, nullptr)) return true;
+        NoteFailedCall("DeviceIoControl");  // the driver's failure, as Windows reports it
+        return false;
     }
     bool Close() override {
         std::unique_lock<std::shared_mutex> g(mu_);
         if (h_ == INVALID_HANDLE_VALUE) return true;
         BOOL ok = CloseHandle(h_);
+        if (!ok) NoteFailedCall("CloseHandle");
         h_ = INVALID_HANDLE_VALUE;
         return ok != 0;
     }
@@ -49,13 +56,14 @@ private:
 std::unique_ptr<DeviceChannel> OpenKernelDevice() {
     HDEVINFO list = SetupDiGetClassDevsA(&kBoardInterface, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (list == INVALID_HANDLE_VALUE) {
-        std::printf("SetupDiEnumDeviceInterfaces returns %lu\n", GetLastError());
+        std::printf("SetupDiEnumDeviceInterfaces returns %lu\n", NoteFailedCall("SetupDiGetClassDevs"));
         return nullptr;
     }
     SP_DEVICE_INTERFACE_DATA iface = {};
     iface.cbSize = sizeof iface;
     if (!SetupDiEnumDeviceInterfaces(list, nullptr, &kBoardInterface, 0, &iface)) {
-        std::printf("SetupDiEnumDeviceInterfaces returns %lu\n", GetLastError());
+        // 259 (no more items): no board's interface is present, the driver is missing.
+        std::printf("SetupDiEnumDeviceInterfaces returns %lu\n", NoteFailedCall("SetupDiEnumDeviceInterfaces"));
         SetupDiDestroyDeviceInfoList(list);
         return nullptr;
     }
@@ -66,13 +74,16 @@ std::unique_ptr<DeviceChannel> OpenKernelDevice() {
                        : nullptr;
     if (detail) detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);  // 5 on i686
     if (!detail || !SetupDiGetDeviceInterfaceDetailA(list, &iface, detail, need, nullptr, nullptr)) {
-        std::printf("SetupDiGetInterfaceDeviceDetail returns %lu\n", GetLastError());
+        std::printf("SetupDiGetInterfaceDeviceDetail returns %lu\n",
+                    NoteFailedCall("SetupDiGetDeviceInterfaceDetail"));
         std::free(detail);
         SetupDiDestroyDeviceInfoList(list);
         return nullptr;
     }
     HANDLE h = CreateFileA(detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // 5 (access denied) or 32 (in use): the board is there, but refused or busy.
+    if (h == INVALID_HANDLE_VALUE) NoteFailedCall("CreateFile");
     std::free(detail);
     SetupDiDestroyDeviceInfoList(list);
     std::fflush(stdout);

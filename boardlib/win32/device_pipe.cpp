@@ -8,6 +8,7 @@
 
 #include "channels.h"
 #include "cmdbuf.h"
+#include "win32_error.h"
 
 namespace qrl::win32 {
 
@@ -30,19 +31,31 @@ public:
             // One transaction at a time on the one handle, as the driver serialises
             // the requests of one device.
             std::lock_guard<std::mutex> g(mu_);
-            if (h_ == INVALID_HANDLE_VALUE) return false;
+            if (h_ == INVALID_HANDLE_VALUE) {
+                NoteDeviceRefusal("pipe closed");
+                return false;
+            }
             ok = TransactNamedPipe(h_, request, kMessageSize, reply, sizeof reply, &got, nullptr);
-            if (!ok && GetLastError() == ERROR_MORE_DATA) Drain();
+            // 109 (broken pipe): the stand-in went away; 234 (more data): its reply
+            // was longer than a message may be.
+            if (!ok && NoteFailedCall("TransactNamedPipe") == ERROR_MORE_DATA) Drain();
         }
-        if (!ok || got != kMessageSize) return false;
+        if (!ok) return false;
+        if (got != kMessageSize) {
+            NoteDeviceRefusal("short reply");
+            return false;
+        }
         std::memcpy(buffer, reply + 4, kBufferSize);
-        return GetU32(reply) != 0;
+        if (GetU32(reply) != 0) return true;
+        NoteDeviceRefusal("reply: not processed");
+        return false;
     }
 
     bool Close() override {
         std::lock_guard<std::mutex> g(mu_);
         if (h_ == INVALID_HANDLE_VALUE) return true;
         BOOL ok = CloseHandle(h_);
+        if (!ok) NoteFailedCall("CloseHandle");
         h_ = INVALID_HANDLE_VALUE;
         return ok != 0;
     }
@@ -64,14 +77,21 @@ private:
 }  // namespace
 
 std::unique_ptr<DeviceChannel> OpenPipeDevice(const std::string& path) {
+    // 2 (file not found): no stand-in serves the pipe; 231 (all instances busy) and
+    // then a failed WaitNamedPipe: it serves, but had no free instance in time.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PIPE_BUSY) {
-        if (WaitNamedPipeA(path.c_str(), kPipeBusyWaitMs))
-            h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE && NoteFailedCall("CreateFile") == ERROR_PIPE_BUSY) {
+        if (!WaitNamedPipeA(path.c_str(), kPipeBusyWaitMs)) {
+            NoteFailedCall("WaitNamedPipe");
+            return nullptr;
+        }
+        h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) NoteFailedCall("CreateFile");
     }
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     DWORD mode = PIPE_READMODE_MESSAGE;
     if (!SetNamedPipeHandleState(h, &mode, nullptr, nullptr)) {
+        NoteFailedCall("SetNamedPipeHandleState");
         CloseHandle(h);
         return nullptr;
     }

@@ -1,6 +1,7 @@
 // The virtual board in process. One board per process, kept across BdClose and
 // BdOpen as a real board keeps its state while the driver runs.
 #include "channels.h"
+#include "failure.h"
 #include "virtual_board.h"
 
 namespace qrl::win32 {
@@ -14,7 +15,11 @@ vboard::VirtualBoard& Board() {
 
 class SimChannel : public DeviceChannel {
 public:
-    bool Exchange(uint32_t ioctl, uint8_t* buffer) override { return Board().Exchange(ioctl, buffer); }
+    bool Exchange(uint32_t ioctl, uint8_t* buffer) override {
+        if (Board().Exchange(ioctl, buffer)) return true;
+        NoteDeviceRefusal("refused by the virtual board");
+        return false;
+    }
     bool Close() override { return true; }
 };
 

@@ -1,5 +1,6 @@
-// qrlink00.dll as an application sees it: its export table, its version, and the
-// device channels chosen by QRLINK00_DEVICE (in-process virtual board, named pipe).
+// qrlink00.dll as an application sees it: its export table, its version, the
+// device channels chosen by QRLINK00_DEVICE (in-process virtual board, named pipe),
+// and the exported status text.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -23,7 +24,37 @@ const char* const kExports[] = {
 #include "qrl_exports.h"
 #undef QRL_EXPORT
 };
-static_assert(sizeof kExports / sizeof kExports[0] == 69, "the library exports 69 functions");
+constexpr int kExportCount = sizeof kExports / sizeof kExports[0];
+
+// The board's 69 functions keep the ordinals 1..69 they always had, and the Qrl
+// helpers take the next ones in list order (70, 71, ...), with no gap: so no
+// application importing by ordinal sees a function move.
+constexpr bool IsQrlHelper(const char* name) { return name[0] == 'Q' && name[1] == 'r' && name[2] == 'l'; }
+struct Ordinal {
+    const char* name;
+    int ordinal;
+};
+constexpr Ordinal kOrdinals[] = {
+#define QRL_EXPORT(name, argbytes, ordinal) {#name, ordinal},
+#include "qrl_exports.h"
+#undef QRL_EXPORT
+};
+constexpr bool OrdinalsAsFixed() {
+    int board = 0, helper = 0;
+    bool seen[kExportCount + 1] = {};
+    for (const Ordinal& o : kOrdinals) {
+        if (o.ordinal < 1 || o.ordinal > kExportCount || seen[o.ordinal]) return false;
+        seen[o.ordinal] = true;
+        if (IsQrlHelper(o.name)) {
+            if (o.ordinal != 70 + helper++) return false;
+        } else {
+            if (o.ordinal > 69) return false;
+            ++board;
+        }
+    }
+    return board == 69 && helper == kExportCount - 69;
+}
+static_assert(OrdinalsAsFixed(), "69 board functions at 1..69, the Qrl helpers from 70 on in list order");
 
 // Every export as an application linked against the import library sees it. Taking
 // each address makes this program import all of them, so the file check of its
@@ -92,7 +123,7 @@ struct Device {
 
 }  // namespace
 
-TEST(Exports, ExactlyThe69UndecoratedNames) {
+TEST(Exports, ExactlyTheUndecoratedNamesOfTheList) {
     HMODULE m = GetModuleHandleA("qrlink00.dll");
     ASSERT_NE(m, nullptr);
     std::set<std::string> want(std::begin(kExports), std::end(kExports));
@@ -138,6 +169,33 @@ TEST(Version, VerGetReadsTheRealResource) {
     ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\041104b0\\ProductVersion",
                                reinterpret_cast<void**>(&text), &len));
     EXPECT_STREQ(text, "6, 5, 1, 0");
+}
+
+// The exported text is the header's, for every status a function can return:
+// each named code, every driver code from well below -32770 to well above 0, and
+// the extremes; copied whole into a buffer of its length + 1, cut (and still
+// terminated) in a shorter one, and its length alone asked with no buffer.
+TEST(StatusText, ExportedTextEqualsTheHeadersForEveryCode) {
+    std::vector<int32_t> codes = {INT32_MIN, INT32_MIN + 1, -2000000, INT32_MAX, INT32_MAX - 1, 2000000};
+    for (int32_t c = -33000; c <= 1000; ++c) codes.push_back(c);
+    char buf[128];
+    for (int32_t c : codes) {
+        const std::string want = QrlStatusText(c);
+        std::memset(buf, 'x', sizeof buf);
+        ASSERT_EQ(QrlGetStatusText(c, buf, sizeof buf), static_cast<int32_t>(want.size())) << c;
+        ASSERT_EQ(std::string(buf), want) << c;
+        ASSERT_EQ(QrlGetStatusText(c, nullptr, 0), static_cast<int32_t>(want.size())) << c;
+    }
+    const std::string whole = QrlStatusText(QRL_E_NODEVICE);
+    std::memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(QrlGetStatusText(QRL_E_NODEVICE, buf, 6), static_cast<int32_t>(whole.size()));
+    EXPECT_EQ(std::string(buf), whole.substr(0, 5)) << "cut to size - 1 and terminated";
+    EXPECT_EQ(buf[6], 'x') << "nothing written beyond size";
+    buf[0] = 'x';
+    EXPECT_EQ(QrlGetStatusText(QRL_OK, buf, 1), 7);
+    EXPECT_EQ(buf[0], '\0');
+    EXPECT_EQ(QrlGetStatusText(QRL_OK, buf, -1), QRL_E_ARG);
+    EXPECT_EQ(QrlGetStatusText(QRL_OK, nullptr, 10), QRL_E_ARG);
 }
 
 TEST(SimDevice, MixedNetworkComesUpInProcess) {
