@@ -184,11 +184,14 @@ static void part_interp(void)
     }
     show("RdyWait(1)", RdyWait(1));
     show("RdyWait(3)", RdyWait(3));
-    show("AxdtSt(1, 100, 200)", AxdtSt(1, 100, 200));
-    show("AxdtSt(3, 300, 200)", AxdtSt(3, 300, 200));
+    /* A linked move back to 200 at 10 000 and 5 000 units/s: both axes take as long
+     * as the longer move and arrive together. QrlRdyWait waits as long as the caller
+     * allows (here 10 s), asleep between its reads; RdyWait would give up at 2 s. */
+    show("AxdtSt(1, 10000, 200)", AxdtSt(1, 10000, 200));
+    show("AxdtSt(3, 5000, 200)", AxdtSt(3, 5000, 200));
     show("LkStart(0, 0)", LkStart(0, 0));
-    show("RdyWait(1)", RdyWait(1));
-    show("RdyWait(3)", RdyWait(3));
+    show("QrlRdyWait(1, 10 s)", QrlRdyWait(1, 10000));
+    show("QrlRdyWait(3, 10 s)", QrlRdyWait(3, 10000));
     show("AxdtClr(0, 0)", AxdtClr(0, 0));
     show("IpNumGet", IpNumGet(&count));
     printf("    %ld points queued after the path\n", (long)count);
