@@ -84,7 +84,7 @@ test-fuzz: deps
 	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=Debug -DVX_FUZZ=ON >/dev/null
 	@cmake --build $(FUZZ) -j$(JOBS) --target fuzz_core
 	@mkdir -p $(FUZZ)/corpus
-	@$(FUZZ)/boardlib/fuzz_core -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
+	@$(FUZZ)/systest/fuzz_core -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -print_final_stats=1 \
 	  $(FUZZ)/corpus 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss|Done|INFO: Seed)' ; \
 	 test $${PIPESTATUS[0]} -eq 0
 

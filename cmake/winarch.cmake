@@ -52,3 +52,15 @@ function(vx_kill_at target)
     target_link_options(${target} PRIVATE -Wl,--kill-at)
   endif()
 endfunction()
+
+# vx_copy_beside(TARGET PARTS...): the files of PARTS (a DLL, the stand-in) next to
+# TARGET's own, where a test finds them by its own path. A target of its own that
+# runs at every build, so a rebuilt part never leaves a stale copy behind.
+function(vx_copy_beside target)
+  set(commands "")
+  foreach(part ${ARGN})
+    list(APPEND commands COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${part}> $<TARGET_FILE_DIR:${target}>)
+  endforeach()
+  add_custom_target(${target}_beside ALL ${commands} VERBATIM)
+  add_dependencies(${target}_beside ${target} ${ARGN})
+endfunction()

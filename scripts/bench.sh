@@ -7,4 +7,4 @@ set -euo pipefail
 win=$(cd "$2" && pwd)
 . "$(dirname "$0")/wine-env.sh" "$1" "$3"
 echo "bench: $VX_ARCH build ($win) in $WINEPREFIX"
-wine "$win/tools/qrl_bench.exe" "${@:4}"
+wine "$win/systest/qrl_bench.exe" "${@:4}"

@@ -13,4 +13,4 @@ esac
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 trap 'wineserver -k' EXIT
-wine "$win/boardlib/qrl_soak.exe" "${args[@]}"
+wine "$win/systest/qrl_soak.exe" "${args[@]}"

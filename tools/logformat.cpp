@@ -1,5 +1,7 @@
 #include "logformat.h"
 
+#include "cmdbuf.h"
+
 #include <cstdio>
 
 namespace qrlog {
@@ -196,17 +198,7 @@ Layout LayoutOf(const Record& header) {
 }
 
 int StationOf(uint32_t select, uint32_t offset) {
-    uint32_t rel;
-    switch (select) {
-    case 1:
-        if (offset < 1024) return -1;
-        rel = offset - 1024;
-        break;
-    case 2: case 3: case 6: case 15: case 18: rel = offset; break;
-    default: return -1;
-    }
-    const uint32_t n = rel / 64;
-    return n >= 1 && n <= 15 ? static_cast<int>(n) : -1;
+    return qrl::StationOfEntry(static_cast<int32_t>(select), static_cast<int32_t>(offset));
 }
 
 const char* SelectCodeName(uint32_t select) {

@@ -5,12 +5,15 @@ namespace qrl {
 namespace {
 
 BoardState g_board;
+#ifdef VX_TEST_HOOKS
 Platform* g_platform_override = nullptr;
+#endif
 
 }  // namespace
 
 BoardState& Board() { return g_board; }
 
+#ifdef VX_TEST_HOOKS
 void ResetBoardForTests() {
     g_board.device.reset();
     g_board.family = 0;
@@ -25,6 +28,9 @@ void ResetBoardForTests() {
 Platform& CurrentPlatform() { return g_platform_override ? *g_platform_override : HostPlatform(); }
 
 void UsePlatform(Platform* platform) { g_platform_override = platform; }
+#else
+Platform& CurrentPlatform() { return HostPlatform(); }
+#endif
 
 StationKind KindOf(int station) {
     if (station < 0 || station >= kStations) return kNoStation;
@@ -33,16 +39,5 @@ StationKind KindOf(int station) {
     return (t & 0x60) == 0x60 ? kIoStation : kAxisStation;
 }
 
-int StationOfEntry(int32_t select, int32_t offset) {
-    int32_t rel;
-    switch (select) {
-    case kSelRead: rel = offset - kResponseBase; break;
-    case kSelWrite: case kSelAxisData: case kSelIpData: case kSelInput: case kSelIoInit: rel = offset; break;
-    default: return -1;  // driver requests address no station
-    }
-    if (rel < 0) return -1;
-    int32_t n = rel / kStationStride;
-    return (n >= 1 && n <= 15) ? static_cast<int>(n) : -1;
-}
 
 }  // namespace qrl

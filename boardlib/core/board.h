@@ -58,14 +58,14 @@ struct BoardState {
 };
 
 BoardState& Board();
+#ifdef VX_TEST_HOOKS
 // Returns every global to its load-time state (tests only; closes no handle).
 void ResetBoardForTests();
+#endif
 
 // Kind of station n (0..15) from the station table.
 StationKind KindOf(int station);
 inline bool IsAxis(int station) { return KindOf(station) == kAxisStation; }
-// Station (1..15) that a command or read entry addresses through its Offset, or -1.
-int StationOfEntry(int32_t select, int32_t offset);
 
 // Exchanges. All return 0 or a negative status.
 //   TransferCommands: ioctl 0x222004 with the call-log hooks around it; -1 on failure.

@@ -74,13 +74,19 @@ LogState g_log;
 std::unique_ptr<KeyWatch> g_watch_owner;
 std::atomic<KeyWatch*> g_watch{nullptr};
 std::atomic<bool> g_recording{false};  // a file is open and records are written
-std::atomic<long> g_lock_count{0};     // every taking of g_mu, for the tests
+#ifdef VX_TEST_HOOKS
+std::atomic<long> g_lock_count{0};  // every taking of g_mu, for the tests
+#endif
 
 // g_mu for one operation; on the way out, g_recording tells the fast path what the
 // operation left behind.
 class Locked {
 public:
-    Locked() : lock_(g_mu) { g_lock_count.fetch_add(1, std::memory_order_relaxed); }
+    Locked() : lock_(g_mu) {
+#ifdef VX_TEST_HOOKS
+        g_lock_count.fetch_add(1, std::memory_order_relaxed);
+#endif
+    }
     ~Locked() { g_recording.store(g_log.flag == 1 && g_log.file != nullptr, std::memory_order_release); }
     Locked(const Locked&) = delete;
     Locked& operator=(const Locked&) = delete;
@@ -486,6 +492,7 @@ void LogAfter(const CommandBuffer& b, LogPass pass) {
     AfterLocked(b, current);
 }
 
+#ifdef VX_TEST_HOOKS
 long LogLockCountForTests() { return g_lock_count.load(std::memory_order_relaxed); }
 
 void ResetLogForTests() {
@@ -494,5 +501,6 @@ void ResetLogForTests() {
     DropWatch();
     g_log = LogState{};
 }
+#endif
 
 }  // namespace qrl

@@ -40,10 +40,12 @@ struct LogPass {
 LogPass LogBefore(const CommandBuffer& b);
 void LogAfter(const CommandBuffer& b, LogPass pass);
 
+#ifdef VX_TEST_HOOKS
 // Returns the logging state to its load-time zero, dropping any open file (tests only).
 void ResetLogForTests();
 // How often the call log's lock has been taken since the process started (tests only).
 long LogLockCountForTests();
+#endif
 
 // Record layout constants shared by the writer and its tests.
 namespace calllog {

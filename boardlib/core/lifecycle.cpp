@@ -87,11 +87,12 @@ int32_t SetupIoStation(int n) {
     return TransferCommands(b);
 }
 
-int32_t CommandAndResponse(int n, int tpl, int32_t code) {
+// Template `tpl` to station n, then its own command code as the response.
+int32_t CommandAndResponse(int n, int tpl) {
     CommandBuffer b;
     SetTemplateEntry(b, 0, kSelWrite, CommandArea(n), tpl, 16);
     int32_t r = SendCommand(b);
-    if (r == QRL_OK) r = WaitResponse(n, code, kStandardLimitMs);
+    if (r == QRL_OK) r = WaitResponse(n, CommandOf(tpl), kStandardLimitMs);
     return r;
 }
 
@@ -159,12 +160,12 @@ QRL_API(BdOpen, (int32_t board, int32_t rate, int32_t cycle, int32_t* types), (b
     }
     for (int n = 1; n < kStations; ++n) {
         if (!IsAxis(n)) continue;
-        int32_t r = CommandAndResponse(n, kTplAlarmClear, 0x06);
+        int32_t r = CommandAndResponse(n, kTplAlarmClear);
         if (r != QRL_OK) Drop(n, r, types);
     }
     for (int n = 1; n < kStations; ++n) {
         if (!IsAxis(n)) continue;
-        int32_t r = CommandAndResponse(n, kTplFinalSetup, 0x0D);
+        int32_t r = CommandAndResponse(n, kTplFinalSetup);
         if (r != QRL_OK) Drop(n, r, types);
     }
     s.open = 1;
@@ -206,7 +207,7 @@ QRL_API(Config, (int32_t station), (station)) {
     if (int32_t r = SendCommand(b)) return r;
     for (int n = range.first; n <= range.last; ++n) {
         if (!IsAxis(n)) continue;
-        if (int32_t r = WaitResponse(n, 0x04, kConfigLimitMs)) return r;
+        if (int32_t r = WaitResponse(n, kCmdConfig, kConfigLimitMs)) return r;
     }
     return QRL_OK;
 }
@@ -220,7 +221,7 @@ QRL_API(IdGet, (int32_t station, int32_t item, char* text), (station, item, text
         b.Data(0)[5] = static_cast<uint8_t>((item & 0x0F) * 0x11);
         b.Data(0)[6] = static_cast<uint8_t>(k);
         if (int32_t r = SendCommand(b)) return r;
-        if (int32_t r = WaitResponse(station, 0x03, kStandardLimitMs)) return r;
+        if (int32_t r = WaitResponse(station, kCmdIdGet, kStandardLimitMs)) return r;
         if (int32_t r = ReadResponse(b, station)) return r;
         std::memcpy(text + k, b.Data(0) + 8, 8);
     }

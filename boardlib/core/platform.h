@@ -100,7 +100,10 @@ public:
 Platform& HostPlatform();
 // The platform in use: HostPlatform() unless a test has installed another.
 Platform& CurrentPlatform();
-// Installs a platform for tests; nullptr returns to HostPlatform().
+#ifdef VX_TEST_HOOKS
+// Installs a platform for tests; nullptr returns to HostPlatform(). Only in the
+// tests' build of the core (VX_TEST_HOOKS), never in the shipped library.
 void UsePlatform(Platform* platform);
+#endif
 
 }  // namespace qrl

@@ -22,7 +22,7 @@ int32_t CheckBatch(int32_t station) {
 // A batch whose stations confirm by answering with the command's own code.
 int32_t BatchWithResponse(int32_t station, int tpl) {
     if (int32_t r = CheckBatch(station)) return r;
-    const int32_t code = kTemplates[tpl][1];
+    const int32_t code = CommandOf(tpl);
     return RunAxisBatch(RangeOf(station), tpl, NoPatch, [code](const CommandBuffer&, int n, int) {
         return WaitResponse(n, code, kStandardLimitMs);
     });

@@ -15,15 +15,15 @@ using namespace qrl;
 
 namespace {
 
-constexpr int32_t kMonitorCode = 0x30;
+constexpr int32_t kMonitorCode = kCmdMonitor;
 
 // Response codes after which the response area carries no monitor values: the
 // parameter, configuration, alarm-clear, preset and encoder commands, and 0x00
 // before any command.
 bool CarriesNoMonitor(uint8_t code) {
     switch (code) {
-    case 0x00: case 0x01: case 0x02: case 0x04: case 0x06:
-    case 0x1B: case 0x1C: case 0x20: case 0x23: case 0x24:
+    case kCmdNone: case kCmdPrmGet: case kCmdPrmPut: case kCmdConfig: case kCmdAlarmClear:
+    case kCmdPprmGet: case kCmdPprmPut: case kCmdPosiPut: case kCmdEncdrOn: case kCmdEncdrOff:
         return true;
     default:
         return false;
@@ -33,8 +33,8 @@ bool CarriesNoMonitor(uint8_t code) {
 // Response codes after which the monitor fields are current.
 bool CarriesMonitor(uint8_t code) {
     switch (code) {
-    case 0x25: case 0x30: case 0x31: case 0x32: case 0x34: case 0x35:
-    case 0x36: case 0x38: case 0x39: case 0x3A: case 0x3F:
+    case kCmdDown: case kCmdMonitor: case kCmdSvOn: case kCmdSvOff: case kCmdIpData: case kCmdNc:
+    case kCmdFeed: case kCmdMotion38: case kCmdNcEx: case kCmdHome: case kCmdMotion3F:
         return true;
     default:
         return false;

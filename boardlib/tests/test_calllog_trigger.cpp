@@ -423,8 +423,11 @@ TEST_F(CallLogTest, FailedWriteBacksKeepTheRingMovingAndTheTriggeredFileKept) {
     EXPECT_EQ(std::vector<std::string>(files().opened.begin(), files().opened.begin() + 6), ring)
         << "the ring goes round on the counter kept in memory";
     EXPECT_EQ(DllValue("LogFileCnt"), 0u) << "nothing was written";
-    for (const auto& open : reg().open_log)
-        if (open.access == qrl::SettingsStore::Access::Write) EXPECT_EQ(open.path, kDll) << "only the Dll key";
+    for (const auto& open : reg().open_log) {
+        if (open.access == qrl::SettingsStore::Access::Write) {
+            EXPECT_EQ(open.path, kDll) << "only the Dll key";
+        }
+    }
 
     // A BdClose and BdOpen later the counter goes on from memory, not from the
     // registry's stale 0.

@@ -36,6 +36,27 @@ TEST(Templates, RowsHoldTheirCommandCodes) {
     EXPECT_EQ(fake::Hex(kTemplates[30], 17), "03 03 00 00 00 00 00 08 00 00 00 00 00 00 00 00 00");
 }
 
+// The named command codes the library compares responses with are the codes its
+// templates send.
+TEST(Templates, NamedCommandCodesMatchTheRows) {
+    const struct {
+        int tpl;
+        CommandCode code;
+    } rows[] = {
+        {kTplAlarmClear, kCmdAlarmClear}, {kTplFinalSetup, kCmdFinalSetup}, {kTplMonitor, kCmdMonitor},
+        {kTplArea, kCmdNone},             {kTplDown, kCmdDown},             {kTplNc, kCmdNc},
+        {kTplEmg, kCmdEmg},               {kTplEmgOff, kCmdEmgOff},         {kTplFeed, kCmdFeed},
+        {kTplHome, kCmdHome},             {kTplNcEx, kCmdNcEx},             {kTplSvOn, kCmdSvOn},
+        {kTplSvOff, kCmdSvOff},           {kTplStationSetup, kCmdStationSetup}, {kTplClose, kCmdClose},
+        {kTplConfig, kCmdConfig},         {kTplEncdrOn, kCmdEncdrOn},       {kTplEncdrOff, kCmdEncdrOff},
+        {kTplIpData, kCmdIpData},         {kTplMlockOff, kCmdMlockOff},     {kTplMlockOn, kCmdMlockOn},
+        {kTplPosiPut, kCmdPosiPut},       {kTplPprmGet, kCmdPprmGet},       {kTplPprmPut, kCmdPprmPut},
+        {kTplPrmGet, kCmdPrmGet},         {kTplPrmPut, kCmdPrmPut},         {kTplAbsIni1, kCmdAbsIni},
+        {kTplAbsIni2, kCmdAbsIni},        {kTplAbsIni3, kCmdAbsIni},        {kTplIdGet, kCmdIdGet},
+    };
+    for (auto& r : rows) EXPECT_EQ(CommandOf(r.tpl), r.code) << "template " << r.tpl;
+}
+
 TEST(Builders, BookkeepingAndUntouchedTail) {
     CommandBuffer b;
     std::memset(b.Data(3), 0xAA, kDataSize);

@@ -159,9 +159,11 @@ TEST(BdOpen, StationFailingItsSetupEchoIsDroppedWithItsCode) {
     EXPECT_EQ(Config(5), QRL_E_ARG) << "a dropped station answers -2";
     EXPECT_EQ(Config(1), QRL_OK);
     // The dropped station is left out of the alarm-clear and final passes.
-    for (auto& e : s.driver().Of(0x222004))
-        if (e.sent.Field(0, kSelectCode) == kSelWrite && e.sent.Field(0, kOffset) == 320)
+    for (auto& e : s.driver().Of(0x222004)) {
+        if (e.sent.Field(0, kSelectCode) == kSelWrite && e.sent.Field(0, kOffset) == 320) {
             EXPECT_EQ(e.sent.Data(0)[1], 0x0E);
+        }
+    }
 }
 
 TEST(BdOpen, FailedIoInitAndFailedAlarmClearDropStations) {

@@ -1,20 +1,16 @@
-// A board stand-in on a message-type named pipe. One TransactNamedPipe per
-// exchange: request = uint32 LE control code + the 1264-byte buffer; reply =
-// uint32 LE result (nonzero: processed) + the buffer as the driver left it.
+// A board stand-in on a message-type named pipe: one TransactNamedPipe per
+// exchange, framed as pipe_framing.h says.
 #include <windows.h>
 
-#include <cstring>
 #include <mutex>
 
 #include "channels.h"
-#include "cmdbuf.h"
+#include "pipe_framing.h"
 #include "win32_error.h"
 
 namespace qrl::win32 {
 
 namespace {
-
-constexpr DWORD kMessageSize = 4 + kBufferSize;
 
 class PipeChannel : public DeviceChannel {
 public:
@@ -22,9 +18,10 @@ public:
     ~PipeChannel() override { Close(); }
 
     bool Exchange(uint32_t ioctl, uint8_t* buffer) override {
-        uint8_t request[kMessageSize], reply[kMessageSize + 4];
-        PutU32(request, ioctl);
-        std::memcpy(request + 4, buffer, kBufferSize);
+        // The reply buffer is a little larger than a message, so a longer one is
+        // seen as such rather than cut to size.
+        uint8_t request[kPipeMessageSize], reply[kPipeMessageSize + 4];
+        PutPipeRequest(request, ioctl, buffer);
         DWORD got = 0;
         BOOL ok;
         {
@@ -35,18 +32,18 @@ public:
                 NoteDeviceRefusal("pipe closed");
                 return false;
             }
-            ok = TransactNamedPipe(h_, request, kMessageSize, reply, sizeof reply, &got, nullptr);
+            ok = TransactNamedPipe(h_, request, kPipeMessageSize, reply, sizeof reply, &got, nullptr);
             // 109 (broken pipe): the stand-in went away; 234 (more data): its reply
             // was longer than a message may be.
             if (!ok && NoteFailedCall("TransactNamedPipe") == ERROR_MORE_DATA) Drain();
         }
         if (!ok) return false;
-        if (got != kMessageSize) {
+        uint32_t result = 0;
+        if (!GetPipeReply(reply, got, &result, buffer)) {
             NoteDeviceRefusal("short reply");
             return false;
         }
-        std::memcpy(buffer, reply + 4, kBufferSize);
-        if (GetU32(reply) != 0) return true;
+        if (result != 0) return true;
         NoteDeviceRefusal("reply: not processed");
         return false;
     }

@@ -2,21 +2,21 @@
 
 #include <cstring>
 
-#include "cmdbuf.h"
+#include "pipe_framing.h"
 
 namespace vboard {
 
 PipeOutcome HandlePipeRequest(VirtualBoard& board, const uint8_t* request, size_t len, uint8_t* reply,
                               bool allow_stop) {
     PipeOutcome out;
-    std::memset(reply, 0, kPipeMessageSize);
-    if (!request || len != kPipeMessageSize) {
-        if (request && len > 4) std::memcpy(reply + 4, request + 4, len - 4 < 1264 ? len - 4 : 1264);
-        return out;  // result 0: malformed
+    uint32_t code = 0;
+    uint8_t buf[qrl::kBufferSize] = {};
+    if (!qrl::GetPipeRequest(request, len, &code, buf)) {
+        // Result 0, malformed; the reply carries what there was of the buffer.
+        if (request && len > 4) std::memcpy(buf, request + 4, len - 4 < qrl::kBufferSize ? len - 4 : qrl::kBufferSize);
+        qrl::PutPipeReply(reply, 0, buf);
+        return out;
     }
-    uint32_t code = qrl::GetU32(request);
-    uint8_t* buf = reply + 4;
-    std::memcpy(buf, request + 4, 1264);
     bool ok = false;
     if (code == qrl::kIoctlCommand || code == qrl::kIoctlDirect) {
         ok = board.Exchange(code, buf);
@@ -28,7 +28,7 @@ PipeOutcome HandlePipeRequest(VirtualBoard& board, const uint8_t* request, size_
             ok = board.Control(buf);
         }
     }
-    qrl::PutU32(reply, ok ? 1u : 0u);
+    qrl::PutPipeReply(reply, ok ? 1u : 0u, buf);
     return out;
 }
 

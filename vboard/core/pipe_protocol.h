@@ -1,17 +1,17 @@
-// The stand-in's pipe protocol, one message each way per exchange:
-//   request = uint32 little-endian I/O-control code + the 1264-byte buffer,
-//   reply   = uint32 little-endian result (nonzero processed, 0 failed) + 1264 bytes.
-// Kept portable so that malformed input is tested natively under the sanitizers.
+// The stand-in's side of the pipe protocol (framing in proto/pipe_framing.h): what
+// the board makes of one request. Kept portable so that malformed input is tested
+// natively under the sanitizers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "pipe_framing.h"
 #include "virtual_board.h"
 
 namespace vboard {
 
-constexpr size_t kPipeMessageSize = 4 + 1264;
+using qrl::kPipeMessageSize;
 
 struct PipeOutcome {
     bool stop = false;  // a stop control request arrived (honoured in `serve` mode)

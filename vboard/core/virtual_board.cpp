@@ -26,15 +26,16 @@ bool Overlaps(int32_t off, int32_t size, int32_t lo, int32_t len) {
 
 // Station whose command or response area holds `offset`; -1 for the settings.
 int StationOfOffset(int32_t offset) {
-    if (offset >= 0 && offset < 1024) return offset / 64;
-    if (offset >= 1024 && offset < 2048) return (offset - 1024) / 64;
+    using qrl::kResponseBase, qrl::kStationStride;
+    if (offset >= 0 && offset < kResponseBase) return offset / kStationStride;
+    if (offset >= kResponseBase && offset < 2 * kResponseBase) return (offset - kResponseBase) / kStationStride;
     return -1;
 }
 
 // Station n when `offset` is exactly n * 64, else -1.
 int StationAt(int32_t offset) {
-    if (offset < 0 || offset >= 1024 || offset % 64 != 0) return -1;
-    return offset / 64;
+    if (offset < 0 || offset >= qrl::kResponseBase || offset % qrl::kStationStride != 0) return -1;
+    return offset / qrl::kStationStride;
 }
 
 struct Injection {

@@ -205,15 +205,14 @@ bool Transact(const std::string& name, uint32_t code, uint8_t* buffer, uint32_t*
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD mode = PIPE_READMODE_MESSAGE;
     SetNamedPipeHandleState(h, &mode, nullptr, nullptr);
-    uint8_t req[vboard::kPipeMessageSize], rep[vboard::kPipeMessageSize];
-    qrl::PutU32(req, code);
-    std::memcpy(req + 4, buffer, 1264);
+    uint8_t req[qrl::kPipeMessageSize], rep[qrl::kPipeMessageSize];
+    qrl::PutPipeRequest(req, code, buffer);
     DWORD n = 0;
-    bool ok = TransactNamedPipe(h, req, sizeof req, rep, sizeof rep, &n, nullptr) && n == sizeof rep;
+    const bool ok = TransactNamedPipe(h, req, sizeof req, rep, sizeof rep, &n, nullptr) != 0;
     CloseHandle(h);
-    if (!ok) return false;
-    if (result) *result = qrl::GetU32(rep);
-    std::memcpy(buffer, rep + 4, 1264);
+    uint32_t got = 0;
+    if (!ok || !qrl::GetPipeReply(rep, n, &got, buffer)) return false;
+    if (result) *result = got;
     return true;
 }
 

@@ -78,4 +78,16 @@ void SetByteEntry(CommandBuffer& b, int k, int32_t select, int32_t offset, uint8
     b.Data(k)[0] = value;
 }
 
+int StationOfEntry(int32_t select, int32_t offset) {
+    int32_t rel;
+    switch (select) {
+    case kSelRead: rel = offset - kResponseBase; break;
+    case kSelWrite: case kSelAxisData: case kSelIpData: case kSelInput: case kSelIoInit: rel = offset; break;
+    default: return -1;  // driver requests address no station
+    }
+    if (rel < 0) return -1;
+    int32_t n = rel / kStationStride;
+    return (n >= 1 && n <= 15) ? static_cast<int>(n) : -1;
+}
+
 }  // namespace qrl

@@ -105,6 +105,44 @@ enum Template : int {
     kTplPrmPut = 26, kTplAbsIni1 = 27, kTplAbsIni2 = 28, kTplAbsIni3 = 29, kTplIdGet = 30,
 };
 
+// Station command codes (byte 1 of a command's data, and the response code a station
+// answers with once it has taken the command). Each template row carries its
+// command's code; the tests hold the two together.
+enum CommandCode : uint8_t {
+    kCmdNone = 0x00,          // the area set-up's clearing write; a response area before any command
+    kCmdPrmGet = 0x01,
+    kCmdPrmPut = 0x02,
+    kCmdIdGet = 0x03,
+    kCmdConfig = 0x04,
+    kCmdAlarmClear = 0x06,
+    kCmdFinalSetup = 0x0D,
+    kCmdStationSetup = 0x0E,
+    kCmdClose = 0x0F,
+    kCmdPprmGet = 0x1B,
+    kCmdPprmPut = 0x1C,
+    kCmdPosiPut = 0x20,
+    kCmdEmg = 0x21,
+    kCmdEmgOff = 0x22,
+    kCmdEncdrOn = 0x23,
+    kCmdEncdrOff = 0x24,
+    kCmdDown = 0x25,
+    kCmdMlockOn = 0x26,
+    kCmdMlockOff = 0x27,
+    kCmdMonitor = 0x30,
+    kCmdSvOn = 0x31,
+    kCmdSvOff = 0x32,
+    kCmdIpData = 0x34,
+    kCmdNc = 0x35,            // AxNc and AxdtSt
+    kCmdFeed = 0x36,
+    kCmdMotion38 = 0x38,      // a motion code no command of the library sends
+    kCmdNcEx = 0x39,
+    kCmdHome = 0x3A,
+    kCmdAbsIni = 0x3E,
+    kCmdMotion3F = 0x3F,      // a motion code no command of the library sends
+};
+// The command code template row `tpl` sends.
+inline uint8_t CommandOf(int tpl) { return kTemplates[tpl][1]; }
+
 // One 1264-byte exchange block. Zero-filled on construction.
 struct CommandBuffer {
     uint8_t raw[kBufferSize];
@@ -123,6 +161,12 @@ struct CommandBuffer {
     int32_t ReturnCode(int k = 0) const { return Field(k, kReturnCode); }
 };
 static_assert(sizeof(CommandBuffer) == kBufferSize, "the exchange block is exactly 1264 bytes");
+
+// The station (1..15) an entry addresses: through its command area (Offset / 64)
+// for SelectCode 2, 3, 6, 15 and 18, through its response area
+// ((Offset - 1024) / 64) for SelectCode 1; -1 for driver requests (SelectCode 4, 5,
+// 7 to 12), the board itself and anything outside the stations' areas.
+int StationOfEntry(int32_t select, int32_t offset);
 
 // Entry builders. Each writes entry k (0..20) of the caller's buffer and sets
 // CommandCount to 1 (a caller filling several entries sets the count itself),
