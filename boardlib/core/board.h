@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "cmdbuf.h"
@@ -97,6 +98,7 @@ class Deadline {
 public:
     explicit Deadline(int32_t limit_ms);
     bool Expired() const;
+    int32_t limit() const { return limit_; }
     // Milliseconds since construction.
     int64_t ElapsedMs() const;
 
@@ -121,6 +123,20 @@ constexpr int32_t kNoLimit = -1;
 // passes the deadline: the last read falls exactly on the limit, so a limit of N ms
 // still ends the wait when more than N ms have passed, and not later.
 void PauseBetweenPolls(const Deadline& deadline, int32_t limit_ms);
+
+// How a polling wait spends the time between two reads.
+enum class Pace {
+    kYieldFirst,  // a processor yield before each read (WaitReady)
+    kYieldAfter,  // a yield after each read, before judging it (the other waits, RdyWait, RspWait)
+    kSleep,       // PauseBetweenPolls after each read that does not end the wait (the Qrl waits)
+};
+// The one polling loop of every wait: reads station's response area with template
+// `tpl` until `done(data)` holds with ReturnCode 0 (0), `deadline` passes its limit
+// (timeout_code, noted for the failure detail; a limit of 0 allows exactly one
+// read), an exchange fails (-1) or a ReturnCode is final (below -32769, passed
+// through). Blocks for at most the deadline's limit and one exchange.
+int32_t PollResponse(int station, const Deadline& deadline, int32_t timeout_code, Pace pace, int tpl,
+                     const std::function<bool(const uint8_t*)>& done);
 constexpr int64_t kPollSpinMs = 2;
 constexpr int64_t kPollSleepGrowth = 16;  // sleep = elapsed / 16 ms ...
 constexpr int64_t kPollSleepMaxMs = 4;    // ... between 1 and 4

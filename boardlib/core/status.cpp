@@ -70,40 +70,15 @@ void CopyAll(const uint8_t* d, QRL_RESPONSE& rec) {
     rec.iodata = GetU16(d + kRspIoData);
 }
 
-// How a wait spends the time between two reads of the station.
-enum class Pace {
-    kYield,  // a processor yield before judging each read (RdyWait, RspWait)
-    kSleep,  // PauseBetweenPolls after each read that does not end the wait
-};
-
-// The loop of RdyWait, RspWait and their Qrl forms: reads (template 4) until `done`
-// holds with ReturnCode 0, the limit (ms, kNoLimit for none) is exceeded
-// (timeout_code), an exchange fails or a ReturnCode is final. The clock starts
-// before the argument check; at least one read is made, and with a limit of 0
-// exactly one. The board must be open: a closed board's handle is gone.
-template <typename Done>
-int32_t ExportedWait(int32_t station, int32_t limit_ms, Pace pace, int32_t timeout_code, Done done) {
+// RdyWait, RspWait and their Qrl forms: the clock starts before the argument
+// check; then the common polling loop with template 4 (03 00). The board must be
+// open: a closed board's handle is gone.
+int32_t ExportedWait(int32_t station, int32_t limit_ms, Pace pace, int32_t timeout_code,
+                     const std::function<bool(const uint8_t*)>& done) {
     Deadline deadline(limit_ms);
     if (!StationArgOk(station, false) || limit_ms < kNoLimit) return QRL_E_ARG;
     if (!Board().open) return QRL_E_NOTOPEN;
-    Clock& clock = CurrentPlatform().Time();
-    for (;;) {
-        if (deadline.Expired()) {
-            NoteTimeout(timeout_code, station, nullptr);
-            return timeout_code;
-        }
-        CommandBuffer b;
-        if (int32_t r = ReadResponse(b, station, kTplArea)) return r;
-        const int32_t rc = b.ReturnCode(0);
-        if (rc < -32769) return rc;
-        if (pace == Pace::kYield) clock.YieldProcessorTime();
-        if (rc == 0 && done(b.Data(0))) return QRL_OK;
-        if (limit_ms == 0) {
-            NoteTimeout(timeout_code, station, nullptr);
-            return timeout_code;
-        }
-        if (pace == Pace::kSleep) PauseBetweenPolls(deadline, limit_ms);
-    }
+    return PollResponse(station, deadline, timeout_code, pace, kTplArea, done);
 }
 
 bool IsReady(const uint8_t* d) { return (GetU16(d + kRspStatus) & kStatusReady) != 0; }
@@ -217,14 +192,14 @@ QRL_API(MnRspGet, (QRL_RESPONSE* record), (record)) {
 // Blocks until the station reports ready (status bit 2), at most 2000 ms.
 // 0, -1, -2, -5, -12, or a ReturnCode below -32769.
 QRL_API(RdyWait, (int32_t station), (station)) {
-    return ExportedWait(station, kStandardLimitMs, Pace::kYield, QRL_E_RDYWAIT, IsReady);
+    return ExportedWait(station, kStandardLimitMs, Pace::kYieldAfter, QRL_E_RDYWAIT, IsReady);
 }
 
 // Blocks until the station's response code equals the low byte of `code`, at most
 // 2000 ms; the status word is not looked at. 0, -1, -2, -5, -13, or a final code.
 QRL_API(RspWait, (int32_t station, int32_t code), (station, code)) {
     const uint8_t want = static_cast<uint8_t>(code);
-    return ExportedWait(station, kStandardLimitMs, Pace::kYield, QRL_E_RSPWAIT,
+    return ExportedWait(station, kStandardLimitMs, Pace::kYieldAfter, QRL_E_RSPWAIT,
                         [want](const uint8_t* d) { return d[kRspCode] == want; });
 }
 

@@ -1,6 +1,7 @@
 // Transfers and polling waits: the only road from the library to the driver.
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "board.h"
 #include "calllog.h"
@@ -27,36 +28,6 @@ int32_t Exchange(uint32_t ioctl, CommandBuffer& b) {
     if (dev->Exchange(ioctl, b.raw)) return QRL_OK;
     NoteDeviceFailure(QRL_E_IO, &b);
     return QRL_E_IO;
-}
-
-// What one pass of a wait saw in the response area.
-struct Seen {
-    uint8_t code;
-    uint16_t status;
-};
-
-// The loop every wait shares. `pre_yield` puts the yield before the read (WaitReady)
-// instead of after it (all others). `done` decides on what one read returned.
-template <typename Done>
-int32_t Poll(int station, int32_t limit_ms, int32_t timeout_code, bool pre_yield, Done done) {
-    Clock& clock = CurrentPlatform().Time();
-    Deadline deadline(limit_ms);
-    for (;;) {
-        if (deadline.Expired()) {
-            NoteTimeout(timeout_code, station, nullptr);
-            return timeout_code;
-        }
-        if (pre_yield) clock.YieldProcessorTime();
-        CommandBuffer rb;
-        int32_t r = ReadResponse(rb, station);
-        if (r != QRL_OK) return r;
-        int32_t rc = rb.ReturnCode(0);
-        if (rc < kWaitFinalBelow) return rc;
-        const uint8_t* d = rb.Data(0);
-        Seen seen{d[kRspCode], GetU16(d + kRspStatus)};
-        if (!pre_yield) clock.YieldProcessorTime();
-        if (rc == 0 && done(seen, d)) return QRL_OK;
-    }
 }
 
 }  // namespace
@@ -113,17 +84,53 @@ int32_t ReadResponse(CommandBuffer& b, int station, int tpl) {
     return TransferCommands(b);
 }
 
+int32_t PollResponse(int station, const Deadline& deadline, int32_t timeout_code, Pace pace, int tpl,
+                     const std::function<bool(const uint8_t*)>& done) {
+    Clock& clock = CurrentPlatform().Time();
+    for (;;) {
+        if (deadline.Expired()) {
+            NoteTimeout(timeout_code, station, nullptr);
+            return timeout_code;
+        }
+        if (pace == Pace::kYieldFirst) clock.YieldProcessorTime();
+        CommandBuffer rb;
+        if (int32_t r = ReadResponse(rb, station, tpl)) return r;
+        const int32_t rc = rb.ReturnCode(0);
+        if (rc < kWaitFinalBelow) return rc;
+        if (pace == Pace::kYieldAfter) clock.YieldProcessorTime();
+        if (rc == 0 && done(rb.Data(0))) return QRL_OK;
+        if (deadline.limit() == 0) {  // exactly one read
+            NoteTimeout(timeout_code, station, nullptr);
+            return timeout_code;
+        }
+        if (pace == Pace::kSleep) PauseBetweenPolls(deadline, deadline.limit());
+    }
+}
+
+namespace {
+
+uint8_t CodeOf(const uint8_t* d) { return d[kRspCode]; }
+uint16_t StatusOf(const uint8_t* d) { return GetU16(d + kRspStatus); }
+
+// The internal waits: 2000 ms (or the caller's limit), ReadResponse's template.
+int32_t Poll(int station, int32_t limit_ms, int32_t timeout_code, Pace pace,
+             const std::function<bool(const uint8_t*)>& done) {
+    return PollResponse(station, Deadline(limit_ms), timeout_code, pace, kTplZero, done);
+}
+
+}  // namespace
+
 int32_t WaitReady(int station) {
-    return Poll(station, kStandardLimitMs, QRL_E_TIMEOUT, true,
-                [](const Seen& s, const uint8_t*) { return (s.status & kStatusReady) != 0; });
+    return Poll(station, kStandardLimitMs, QRL_E_TIMEOUT, Pace::kYieldFirst,
+                [](const uint8_t* d) { return (StatusOf(d) & kStatusReady) != 0; });
 }
 
 int32_t WaitResponse(int station, int32_t expected, int32_t limit_ms) {
     // The expected code is taken as a signed byte, the response code as unsigned:
     // only 0..127 can ever match.
     const int expect = static_cast<int8_t>(static_cast<uint8_t>(expected));
-    return Poll(station, limit_ms, QRL_E_RESPONSE, false, [expect](const Seen& s, const uint8_t*) {
-        return static_cast<int>(s.code) == expect && (s.status & kStatusReady) != 0;
+    return Poll(station, limit_ms, QRL_E_RESPONSE, Pace::kYieldAfter, [expect](const uint8_t* d) {
+        return static_cast<int>(CodeOf(d)) == expect && (StatusOf(d) & kStatusReady) != 0;
     });
 }
 
@@ -138,23 +145,23 @@ int32_t WaitEcho(int entry, int station, const CommandBuffer& sent, int first, i
     // first zero byte.
     uint8_t want[kResponseSize + 1] = {};
     std::memcpy(want, sd + first, n);
-    return Poll(station, limit_ms, QRL_E_ECHO, false, [&](const Seen& s, const uint8_t* d) {
+    return Poll(station, limit_ms, QRL_E_ECHO, Pace::kYieldAfter, [&](const uint8_t* d) {
         uint8_t got[kResponseSize + 1] = {};
         std::memcpy(got, d + first, n);
-        return s.code == code && (s.status & kStatusReady) != 0 &&
+        return CodeOf(d) == code && (StatusOf(d) & kStatusReady) != 0 &&
                std::strcmp(reinterpret_cast<const char*>(want), reinterpret_cast<const char*>(got)) == 0;
     });
 }
 
 int32_t WaitServoOn(int station) {
-    return Poll(station, kStandardLimitMs, QRL_E_SERVOON, false, [](const Seen& s, const uint8_t*) {
-        return (s.status & (kStatusReady | kStatusServo)) == (kStatusReady | kStatusServo);
+    return Poll(station, kStandardLimitMs, QRL_E_SERVOON, Pace::kYieldAfter, [](const uint8_t* d) {
+        return (StatusOf(d) & (kStatusReady | kStatusServo)) == (kStatusReady | kStatusServo);
     });
 }
 
 int32_t WaitServoOff(int station) {
-    return Poll(station, kStandardLimitMs, QRL_E_SERVOOFF, false, [](const Seen& s, const uint8_t*) {
-        return (s.status & kStatusReady) != 0 && (s.status & kStatusServo) == 0;
+    return Poll(station, kStandardLimitMs, QRL_E_SERVOOFF, Pace::kYieldAfter, [](const uint8_t* d) {
+        return (StatusOf(d) & kStatusReady) != 0 && (StatusOf(d) & kStatusServo) == 0;
     });
 }
 

@@ -286,4 +286,13 @@ TEST_F(Interp, CheckOrder) {
     EXPECT_EQ(Exchanges(), 0u);
 }
 
+TEST_F(Interp, IpNumGetStoresNothingWhenAReadyWaitFails) {
+    OpenDefault();
+    Respond(2, 0x36, 0x0000);  // station 2 never ready
+    Guarded<int32_t> count;
+    EXPECT_EQ(IpNumGet(count.ptr()), QRL_E_TIMEOUT);
+    EXPECT_TRUE(count.untouched()) << "the count is stored after the exchange only";
+    EXPECT_TRUE(WithSelect(kSelIpNumGet).empty());
+}
+
 }  // namespace

@@ -1,7 +1,9 @@
 // InitDll, BdOpen, BdClose, Config, IdGet and VerGet against the scripted driver.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <string>
 
 #include "board.h"
 #include "fakes.h"
@@ -417,3 +419,102 @@ TEST(VerGet, ThirdAndFourthNumbers) {
     s.platform.has_version = false;
     EXPECT_EQ(VerGet(), 0);
 }
+
+TEST(BdOpen, StartsLoggingAndResetsEveryRowBeforeLookingForTheBoard) {
+    fake::Scope s;
+    ASSERT_EQ(InitDll(2), 0);
+    for (int n = 0; n < kStations; ++n) {
+        Board().mcode[n].SetBoth(7, 7);
+        Board().ocode[n].SetBoth(2, 2);
+    }
+    int settings_opens_at_device_open = -1;
+    int32_t mcode_row0_at_device_open = -1, ocode_row15_at_device_open = -1, station0_at_device_open = -1;
+    s.platform.open_device = [&]() -> std::unique_ptr<DeviceChannel> {
+        settings_opens_at_device_open = s.platform.settings.opens;
+        mcode_row0_at_device_open = Board().mcode[0][0];
+        ocode_row15_at_device_open = Board().ocode[15][1];
+        station0_at_device_open = Board().stations[0];
+        return nullptr;  // no board
+    };
+    int32_t t[15] = {0x01, 0x61};
+    EXPECT_EQ(BdOpen(0, 5, 15, t), QRL_E_NODEVICE);
+    EXPECT_GT(settings_opens_at_device_open, 0) << "the log settings are read before the device is looked for";
+    EXPECT_EQ(mcode_row0_at_device_open, 1);
+    EXPECT_EQ(ocode_row15_at_device_open, 0);
+    EXPECT_EQ(station0_at_device_open, 255);
+    for (int n = 0; n < kStations; ++n) {
+        EXPECT_EQ(Board().mcode[n][0], 1) << n;
+        EXPECT_EQ(Board().mcode[n][1], 8) << n;
+        EXPECT_EQ(Board().ocode[n][0], 0) << n;
+        EXPECT_EQ(Board().ocode[n][1], 0) << n;
+    }
+    EXPECT_EQ(t[0], 0x01) << "types untouched when the board is not found";
+    EXPECT_EQ(t[1], 0x61);
+}
+
+TEST(IdGet, AfterBdCloseFailsWithoutTouchingTheClosedChannel) {
+    fake::Scope s;
+    ASSERT_EQ(InitDll(1), 0);
+    int32_t t[15] = {0x01};
+    ASSERT_EQ(BdOpen(0, 10, 0, t), 0);
+    ASSERT_EQ(BdClose(0), 0);
+    s.driver().Clear();
+    char text[17];
+    std::memset(text, '#', sizeof text);
+    EXPECT_EQ(IdGet(1, 0, text), QRL_E_IO);
+    EXPECT_TRUE(s.driver().log.empty());
+    EXPECT_EQ(text[0], '#');
+    EXPECT_EQ(RdyWait(1), QRL_E_NOTOPEN);
+    EXPECT_EQ(RspWait(1, 0x36), QRL_E_NOTOPEN);
+    EXPECT_TRUE(s.driver().log.empty());
+}
+
+TEST(BdOpen, TheSetUpEchoWaitsSixHundredMilliseconds) {
+    fake::Scope s;
+    ASSERT_EQ(InitDll(1), 0);
+    int32_t t[15] = {};
+    t[4] = 1;
+    // Station 5 answers its set-up with the right code but never echoes the bytes.
+    s.driver().script = [](uint32_t, CommandBuffer& b, fake::ScriptedDriver& d) {
+        if (b.Field(0, kSelectCode) == kSelWrite && b.Field(0, kOffset) == 5 * 64 && b.Data(0)[1] == 0x0E) {
+            d.response[5][kRspCode] = 0x0E;
+            b.SetField(0, kReturnCode, 0);
+            return true;
+        }
+        return false;
+    };
+    EXPECT_EQ(BdOpen(0, 10, 7, t), QRL_OK);
+    EXPECT_EQ(t[4], QRL_E_ECHO);
+    size_t echo_reads = 0;
+    for (auto& e : s.driver().Of(kIoctlCommand))
+        if (e.sent.Field(0, kSelectCode) == kSelRead && e.sent.Field(0, kOffset) == 5 * 64 + 1024) ++echo_reads;
+    EXPECT_EQ(echo_reads, 601u) << "one read per millisecond 0..600, none after the drop";
+}
+
+TEST(IdGet, AFailingSecondHalfKeepsTheFirstHalf) {
+    fake::Scope s;
+    ASSERT_EQ(InitDll(1), 0);
+    int32_t t[15] = {0x01};
+    ASSERT_EQ(BdOpen(0, 10, 0, t), 0);
+    s.driver().Clear();
+    // The station answers the first half only; the second request is never answered.
+    s.driver().script = [](uint32_t, CommandBuffer& b, fake::ScriptedDriver& d) {
+        if (b.Field(0, kSelectCode) == kSelWrite && b.Data(0)[1] == 0x03) {
+            if (b.Data(0)[6] == 0) {
+                d.response[1][kRspCode] = 0x03;
+                std::memcpy(d.response[1] + 8, "ABCDEFGH", 8);
+            } else {
+                d.response[1][kRspCode] = 0x00;
+            }
+            b.SetField(0, kReturnCode, 0);
+            return true;
+        }
+        return false;
+    };
+    char text[17];
+    std::memset(text, '#', sizeof text);
+    EXPECT_EQ(IdGet(1, 2, text), QRL_E_RESPONSE);
+    EXPECT_EQ(std::string(text, 8), "ABCDEFGH");
+    EXPECT_EQ(std::string(text + 8, 9), "#########") << "no second half and no terminator";
+}
+

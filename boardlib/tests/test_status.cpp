@@ -31,6 +31,19 @@ protected:
             return true;
         };
     }
+    // Station n answers every write like the default station and sets its
+    // response code; every read of n comes back with ReturnCode `read_rc` from the
+    // `from_read`-th read of n on (1-based; earlier reads answer 0).
+    void ReadsOfStationAnswer(int n, int from_read, int32_t read_rc) {
+        auto reads = std::make_shared<int>(0);
+        drv().script = [n, from_read, read_rc, reads](uint32_t, CommandBuffer& b, fake::ScriptedDriver& d) {
+            if (b.Field(0, kSelectCode) != kSelRead || b.Field(0, kOffset) != n * 64 + 1024) return false;
+            std::memcpy(b.Data(0), d.response[n], 17);
+            b.SetField(0, kReturnCode, ++*reads >= from_read ? read_rc : 0);
+            return true;
+        };
+    }
+
 };
 
 void ExpectResponseRead(const fake::Record& r, int station, const char* first_bytes = "00 00") {
@@ -512,6 +525,96 @@ TEST_F(Status, ExportedWaitsPassOnFinalCodesAndFailures) {
     EXPECT_EQ(RdyWait(1), QRL_E_IO);
     EXPECT_EQ(RspWait(1, 0), QRL_E_IO);
     EXPECT_EQ(Exchanges(), 2u);
+}
+
+TEST_F(Status, ExportedWaitsTakeTheirStartTimeBeforeTheStationCheck) {
+    OpenDefault();
+    clock().tick_ms = 1;  // every look at the clock is seen
+    const int64_t before = clock().now;
+    EXPECT_EQ(RdyWait(0), QRL_E_ARG);
+    EXPECT_EQ(clock().now - before, 1) << "one look at the clock, before the -2";
+    EXPECT_EQ(RspWait(16, 0x36), QRL_E_ARG);
+    EXPECT_EQ(clock().now - before, 2);
+    EXPECT_EQ(Exchanges(), 0u);
+}
+
+TEST_F(Status, MonGetDoesNotJudgeTheReturnCodeOfItsLastRead) {
+    OpenDefault();
+    Respond(2, 0x20);  // after a preset: no monitor data yet
+    PutI32(drv().response[2] + kRspMonitor1, 0x0A0B0C0D);
+    // Reads: ready wait, first read, ready wait, response wait, last read. Only
+    // the last one reports a non-zero ReturnCode.
+    auto reads = std::make_shared<int>(0);
+    drv().script = [reads](uint32_t, CommandBuffer& b, fake::ScriptedDriver& d) {
+        if (b.Field(0, kSelectCode) == kSelWrite) {
+            d.response[2][kRspCode] = b.Data(0)[1];
+            b.SetField(0, kReturnCode, 0);
+            return true;
+        }
+        std::memcpy(b.Data(0), d.response[2], 17);
+        b.SetField(0, kReturnCode, ++*reads == 5 ? 77 : 0);
+        return true;
+    };
+    Guarded<int32_t> v;
+    EXPECT_EQ(MonGet(2, 1, v.ptr()), 0);
+    EXPECT_EQ(*reads, 5);
+    EXPECT_EQ(v.value(), 0x0A0B0C0D);
+    EXPECT_TRUE(v.guards_intact());
+}
+
+TEST_F(Status, IodtGetDoesNotJudgeTheReturnCodeOfItsSecondRead) {
+    OpenDefault();
+    Respond(3, 0x06);  // after an alarm clear: no monitor data
+    PutU16(drv().response[3] + kRspIoData, 0x8001);
+    // Reads of station 3: first read, response wait, second read (non-zero code).
+    auto reads = std::make_shared<int>(0);
+    drv().script = [reads](uint32_t, CommandBuffer& b, fake::ScriptedDriver& d) {
+        if (b.Field(0, kSelectCode) == kSelWrite) {
+            d.response[3][kRspCode] = b.Data(0)[1];
+            b.SetField(0, kReturnCode, 0);
+            return true;
+        }
+        std::memcpy(b.Data(0), d.response[3], 17);
+        b.SetField(0, kReturnCode, ++*reads == 3 ? -40000 : 0);
+        return true;
+    };
+    Guarded<int32_t> v;
+    EXPECT_EQ(IodtGet(3, v.ptr()), 0);
+    EXPECT_EQ(*reads, 3);
+    EXPECT_EQ(v.value(), 0x8001) << "zero-extended, not sign-extended";
+}
+
+TEST_F(Status, IodtGetJudgesTheReturnCodeOfItsFirstRead) {
+    OpenDefault();
+    Respond(3, 0x36);
+    ReadsOfStationAnswer(3, 1, 5);
+    Guarded<int32_t> v;
+    EXPECT_EQ(IodtGet(3, v.ptr()), 5);
+    EXPECT_TRUE(v.untouched());
+    EXPECT_EQ(Exchanges(), 1u) << "no monitor request after a failed first read";
+}
+
+TEST_F(Status, StdtGetPassesOnAPositiveReturnCodeWithTheBitOfTheWordRead) {
+    OpenDefault();
+    Respond(1, 0x36, 0x0024);
+    ReadsOfStationAnswer(1, 1, 9);
+    int32_t state = -1;
+    EXPECT_EQ(StdtGet(1, 5, &state), 9);
+    EXPECT_EQ(state, 1) << "the word was read; only its ReturnCode is non-zero";
+    EXPECT_EQ(StdtGet(1, 4, &state), 9);
+    EXPECT_EQ(state, 0);
+}
+
+TEST_F(Status, RspWaitComparesTheLowByteUnsigned) {
+    OpenDefault();
+    // Unlike the internal response wait (signed expected byte), RspWait matches
+    // codes above 0x7F too.
+    Respond(1, 0xB6, 0x0000);
+    EXPECT_EQ(RspWait(1, 0xB6), 0);
+    EXPECT_EQ(Exchanges(), 1u);
+    drv().Clear();
+    EXPECT_EQ(RspWait(1, -0x4A), 0) << "-0x4A has the low byte 0xB6";
+    EXPECT_EQ(Exchanges(), 1u);
 }
 
 }  // namespace

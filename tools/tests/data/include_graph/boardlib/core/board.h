@@ -1,0 +1,2 @@
+// Stands for the library's internal state header.
+#pragma once
