@@ -80,6 +80,18 @@ protected:
         SetEnvironmentVariableA("QRLINK00_DEVICE", nullptr);
         for (auto& f : cleanup) DeleteFileA(f.c_str());
     }
+    // A trigger that ends the log with the first feed to station 1: data byte 1
+    // (the command code) equal to 0x36, nothing logged after it.
+    void TriggerOnEveryFeed() {
+        reg.Dword(kDll, "TrigChk", 1);
+        reg.Dword(kDll, "TargetType", 1);
+        reg.Dword(kDll, "TrigLogic", 1);
+        reg.Dword(kDll, "TrigData", 0x36);
+        reg.Dword(kDll, "TargetOffset", 1);
+        reg.Dword(kDll, "TargetSize", 1);
+        reg.Dword(kDll, "TargetCH", 1);
+        reg.Dword(kDll, "AfterTrigDataSize", 0);
+    }
     std::string Name(int n) const { return n == 0 ? path : path + "." + std::to_string(n); }
 
     void Open() {
@@ -161,14 +173,7 @@ TEST_F(CallLogRegistry, RotationAdvancesLogFileCnt) {
 }
 
 TEST_F(CallLogRegistry, TriggerWritesLoggingZeroAsAFourByteDword) {
-    reg.Dword(kDll, "TrigChk", 1);
-    reg.Dword(kDll, "TargetType", 1);
-    reg.Dword(kDll, "TrigLogic", 1);
-    reg.Dword(kDll, "TrigData", 0x36);
-    reg.Dword(kDll, "TargetOffset", 1);
-    reg.Dword(kDll, "TargetSize", 1);
-    reg.Dword(kDll, "TargetCH", 1);
-    reg.Dword(kDll, "AfterTrigDataSize", 0);
+    TriggerOnEveryFeed();
     Open();
     ASSERT_EQ(AxFeed(1, 5), 0);
     EXPECT_EQ(DllDword("Logging"), 0u);
@@ -401,14 +406,7 @@ TEST_F(CallLogRegistry, AKeyReadableOnlyStillLogsRotatesAndStopsAtATrigger) {
 
 TEST_F(CallLogRegistry, AKeyReadableOnlyKeepsTheFileATriggerEnded) {
     reg.Dword(kDll, "LogFileMax", 0);
-    reg.Dword(kDll, "TrigChk", 1);
-    reg.Dword(kDll, "TargetType", 1);
-    reg.Dword(kDll, "TrigLogic", 1);
-    reg.Dword(kDll, "TrigData", 0x36);
-    reg.Dword(kDll, "TargetOffset", 1);
-    reg.Dword(kDll, "TargetSize", 1);
-    reg.Dword(kDll, "TargetCH", 1);
-    reg.Dword(kDll, "AfterTrigDataSize", 0);
+    TriggerOnEveryFeed();
     {
         ReadOnlyKey guard(kDll);
         ASSERT_TRUE(guard.applied());
