@@ -38,6 +38,7 @@
 #include "qrlink00.h"
 #include "scratch_registry.h"
 #include "settings_layout.h"
+#include "stopwatch.h"
 #include "virtual_board.h"
 
 using namespace qrl;
@@ -46,16 +47,7 @@ namespace {
 
 // ---- timing ----
 
-double Seconds() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / static_cast<double>(freq.QuadPart);
-}
+double Seconds() { return qrltest::NowMs() / 1000.0; }
 
 // Runs `one` for about `seconds` and returns calls per second.
 template <typename F>

@@ -2,6 +2,7 @@
 #include "fault_support.h"
 
 #include "handle_count.h"
+#include "stopwatch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -30,16 +31,7 @@ std::string Dir(const std::string& path) { return path.substr(0, path.find_last_
 
 }  // namespace
 
-double NowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER c;
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
+double NowMs() { return qrltest::NowMs(); }
 
 
 DWORD HandleCount() { return qrltest::ProcessHandleCount(); }
