@@ -11,7 +11,7 @@
 
 #include "qrlink00.h"
 
-inline QRL_FAILURE LastFailure() {
+inline QRL_FAILURE ReadLastFailure() {
     QRL_FAILURE f;
     std::memset(&f, 0x5A, sizeof f);
     EXPECT_EQ(QrlGetLastFailure(&f), QRL_OK);
@@ -20,7 +20,7 @@ inline QRL_FAILURE LastFailure() {
 
 // The text form; its length is the count the function returned, always shorter
 // than the buffer.
-inline std::string LastFailureText() {
+inline std::string ReadLastFailureText() {
     char line[256];
     const int32_t n = QrlGetLastFailureText(line, sizeof line);
     EXPECT_GT(n, 0);

@@ -45,7 +45,7 @@ TEST_F(FailureDetail, FinalDriverCodeNamesTheDriverAndTheCommand) {
         return true;
     };
     ASSERT_EQ(AxFeed(2, 500), -32801);
-    const QRL_FAILURE f = LastFailure();
+    const QRL_FAILURE f = ReadLastFailure();
     EXPECT_STREQ(f.function, "AxFeed");
     EXPECT_EQ(f.ordinal, 8);
     EXPECT_EQ(f.status, -32801);
@@ -56,7 +56,7 @@ TEST_F(FailureDetail, FinalDriverCodeNamesTheDriverAndTheCommand) {
     EXPECT_EQ(f.select_code, kSelWrite);
     EXPECT_EQ(f.command, 0x36);
     EXPECT_STREQ(f.where, "");
-    EXPECT_EQ(LastFailureText(),
+    EXPECT_EQ(ReadLastFailureText(),
               "AxFeed returned -32801 (final driver return code): the driver answered -32801 "
               "(station 2, SelectCode 2, command 0x36)");
 }
@@ -70,7 +70,7 @@ TEST_F(FailureDetail, ABusyCodeOfASingleReadIsTheDriversAnswer) {
     };
     uint16_t st = 0;
     ASSERT_EQ(StdtStGet(3, &st), 5);
-    const QRL_FAILURE f = LastFailure();
+    const QRL_FAILURE f = ReadLastFailure();
     EXPECT_STREQ(f.function, "StdtStGet");
     EXPECT_EQ(f.origin, QRL_ORIGIN_DRIVER);
     EXPECT_EQ(f.driver_code, 5);
@@ -89,7 +89,7 @@ TEST_F(FailureDetail, TimeLimitsNameTheCommandOrTheStationWaitedFor) {
     };
     clock().tick_ms = 1;
     ASSERT_EQ(AxHome(1, 0, 0), QRL_E_TIMEOUT);
-    QRL_FAILURE f = LastFailure();
+    QRL_FAILURE f = ReadLastFailure();
     EXPECT_STREQ(f.function, "AxHome");
     EXPECT_EQ(f.origin, QRL_ORIGIN_TIMEOUT);
     EXPECT_EQ(f.station, 1);
@@ -99,12 +99,12 @@ TEST_F(FailureDetail, TimeLimitsNameTheCommandOrTheStationWaitedFor) {
     clock().tick_ms = 0;
     Respond(3, 0x36, 0x0000);
     ASSERT_EQ(QrlRdyWait(3, 20), QRL_E_RDYWAIT);
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_STREQ(f.function, "QrlRdyWait");
     EXPECT_EQ(f.origin, QRL_ORIGIN_TIMEOUT);
     EXPECT_EQ(f.station, 3);
     EXPECT_EQ(f.select_code, kSelRead);
-    EXPECT_EQ(LastFailureText(),
+    EXPECT_EQ(ReadLastFailureText(),
               "QrlRdyWait returned -12 (station not ready within 2000 ms (RdyWait)): the time limit ran out "
               "(station 3, SelectCode 1)");
 }
@@ -113,20 +113,20 @@ TEST_F(FailureDetail, TimeLimitsNameTheCommandOrTheStationWaitedFor) {
 // command; an exchange attempted with no device open says so.
 TEST_F(FailureDetail, ChecksAreTheArgumentOrigin) {
     ASSERT_EQ(BdOpen(0, 10, 0, nullptr), QRL_E_ARG);
-    QRL_FAILURE f = LastFailure();
+    QRL_FAILURE f = ReadLastFailure();
     EXPECT_STREQ(f.function, "BdOpen");
     EXPECT_EQ(f.origin, QRL_ORIGIN_ARGUMENT);
     EXPECT_EQ(f.station, -1);
     int32_t types[15] = {1};
     ASSERT_EQ(BdOpen(0, 10, 0, types), QRL_E_NOFAMILY);
-    EXPECT_EQ(LastFailure().origin, QRL_ORIGIN_ARGUMENT);
+    EXPECT_EQ(ReadLastFailure().origin, QRL_ORIGIN_ARGUMENT);
     ASSERT_EQ(SvOn(1), QRL_E_NOTOPEN);
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_STREQ(f.function, "SvOn");
     EXPECT_EQ(f.origin, QRL_ORIGIN_ARGUMENT);
-    EXPECT_EQ(LastFailureText(), "SvOn returned -5 (board not open): refused by the argument and state checks");
+    EXPECT_EQ(ReadLastFailureText(), "SvOn returned -5 (board not open): refused by the argument and state checks");
     ASSERT_EQ(BdClose(0), QRL_E_IO) << "closing a board never opened: no device to write to";
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_EQ(f.origin, QRL_ORIGIN_ARGUMENT);
     EXPECT_STREQ(f.where, "no open device");
 }
@@ -138,7 +138,7 @@ TEST_F(FailureDetail, ADeviceFailureWithoutAWindowsErrorIsTheDevicesRefusal) {
     InitDll(1);
     int32_t types[15] = {1};
     ASSERT_EQ(BdOpen(0, 10, 0, types), QRL_E_NODEVICE);
-    QRL_FAILURE f = LastFailure();
+    QRL_FAILURE f = ReadLastFailure();
     EXPECT_EQ(f.origin, QRL_ORIGIN_DRIVER);
     EXPECT_EQ(f.driver_code, 0);
     EXPECT_EQ(f.station, -1);
@@ -146,7 +146,7 @@ TEST_F(FailureDetail, ADeviceFailureWithoutAWindowsErrorIsTheDevicesRefusal) {
     OpenDefault();
     drv().fail_all = true;
     ASSERT_EQ(AxFeed(1, 5), QRL_E_IO);
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_EQ(f.origin, QRL_ORIGIN_DRIVER);
     EXPECT_EQ(f.station, 1);
     EXPECT_EQ(f.command, 0x36);
@@ -195,24 +195,24 @@ TEST_F(FailureDetail, AWindowsErrorIsTheCauseOfTheCallThatMetIt) {
     ASSERT_EQ(InitDll(1), QRL_OK);
     int32_t types[15] = {0x01};
     ASSERT_EQ(BdOpen(0, 10, 0, types), QRL_E_NODEVICE);
-    QRL_FAILURE f = LastFailure();
+    QRL_FAILURE f = ReadLastFailure();
     EXPECT_EQ(f.origin, QRL_ORIGIN_WINDOWS);
     EXPECT_EQ(f.windows_error, 2u);
     EXPECT_STREQ(f.where, "CreateFile");
     EXPECT_EQ(f.station, -1);
-    EXPECT_EQ(LastFailureText(), "BdOpen returned -4 (no board device found, or opening it failed): Windows error 2 in CreateFile");
+    EXPECT_EQ(ReadLastFailureText(), "BdOpen returned -4 (no board device found, or opening it failed): Windows error 2 in CreateFile");
 
     open_fails = false;
     ASSERT_EQ(BdOpen(0, 10, 0, types), QRL_OK) << "every exchange met an error and recovered";
     ASSERT_EQ(AxFeed(1, 5), QRL_OK);
     mode = 1;
     ASSERT_EQ(AxFeed(1, 5), QRL_E_IO);
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_EQ(f.origin, QRL_ORIGIN_DRIVER) << "not the error of an earlier exchange";
     EXPECT_EQ(f.windows_error, 0u);
     mode = 2;
     ASSERT_EQ(AxFeed(1, 5), QRL_E_IO);
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_EQ(f.origin, QRL_ORIGIN_WINDOWS);
     EXPECT_EQ(f.windows_error, 1117u);
     EXPECT_STREQ(f.where, "DeviceIoControl");
@@ -220,7 +220,7 @@ TEST_F(FailureDetail, AWindowsErrorIsTheCauseOfTheCallThatMetIt) {
     EXPECT_EQ(f.command, 0x36);
     mode = 3;
     ASSERT_EQ(BdClose(0), QRL_E_CLOSE);
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_EQ(f.status, QRL_E_CLOSE);
     EXPECT_EQ(f.origin, QRL_ORIGIN_WINDOWS);
     EXPECT_STREQ(f.where, "CloseHandle");
@@ -231,16 +231,16 @@ TEST_F(FailureDetail, AWindowsErrorIsTheCauseOfTheCallThatMetIt) {
 TEST_F(FailureDetail, SuccessKeepsItTheNextFailureReplacesIt) {
     OpenDefault();
     ASSERT_EQ(AxFeed(0, 1), QRL_E_ARG);
-    const QRL_FAILURE first = LastFailure();
+    const QRL_FAILURE first = ReadLastFailure();
     uint16_t st;
     ASSERT_EQ(StdtStGet(1, &st), QRL_OK);
     ASSERT_EQ(AxFeed(1, 1), QRL_OK);
-    QRL_FAILURE f = LastFailure();
+    QRL_FAILURE f = ReadLastFailure();
     EXPECT_EQ(std::memcmp(&f, &first, sizeof f), 0);
     drv().fail_all = true;
     int32_t bit;
     ASSERT_EQ(StdtGet(1, 2, &bit), QRL_E_IO);
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_STREQ(f.function, "StdtGet") << "the function the application called";
     EXPECT_EQ(f.ordinal, 65);
     EXPECT_EQ(f.sequence, first.sequence + 1);
@@ -291,7 +291,7 @@ TEST_F(FailureDetail, NoMonitorDataIsTheStationsAnswer) {
     QRL_RESPONSE r{};
     r.station = 1;
     ASSERT_EQ(MnRspGet(&r), QRL_E_NOMONITOR);
-    const QRL_FAILURE f = LastFailure();
+    const QRL_FAILURE f = ReadLastFailure();
     EXPECT_EQ(f.origin, QRL_ORIGIN_STATION);
     EXPECT_EQ(f.station, 1);
 }
@@ -300,7 +300,7 @@ TEST_F(FailureDetail, NoMonitorDataIsTheStationsAnswer) {
 // of the whole line returned, -2 for a negative size or a missing buffer.
 TEST_F(FailureDetail, TextIsCutTerminatedAndMeasured) {
     ASSERT_EQ(InitDll(7), QRL_E_ARG);
-    const std::string whole = LastFailureText();
+    const std::string whole = ReadLastFailureText();
     EXPECT_EQ(whole, "InitDll returned -2 (bad argument (range or null pointer) or station of the wrong kind): "
                      "refused by the argument and state checks");
     char small[8];
@@ -311,7 +311,7 @@ TEST_F(FailureDetail, TextIsCutTerminatedAndMeasured) {
     EXPECT_EQ(QrlGetLastFailureText(nullptr, 0), static_cast<int32_t>(whole.size()));
     EXPECT_EQ(QrlGetLastFailureText(nullptr, 4), QRL_E_ARG);
     EXPECT_EQ(QrlGetLastFailureText(small, -1), QRL_E_ARG);
-    const QRL_FAILURE f = LastFailure();
+    const QRL_FAILURE f = ReadLastFailure();
     EXPECT_STREQ(f.function, "InitDll") << "the text functions record nothing";
 }
 

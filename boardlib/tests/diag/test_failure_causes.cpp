@@ -34,7 +34,7 @@ TEST(FailureCauses, StandInStoppedBdOpenNamesThePipesWindowsError) {
     ASSERT_EQ(InitDll(1), QRL_OK);
     int32_t types[15] = {0x01};
     ASSERT_EQ(BdOpen(0, 10, 0, types), QRL_E_NODEVICE);
-    const QRL_FAILURE f = LastFailure();
+    const QRL_FAILURE f = ReadLastFailure();
     EXPECT_STREQ(f.function, "BdOpen");
     EXPECT_EQ(f.ordinal, 20);
     EXPECT_EQ(f.status, QRL_E_NODEVICE);
@@ -42,7 +42,7 @@ TEST(FailureCauses, StandInStoppedBdOpenNamesThePipesWindowsError) {
     EXPECT_EQ(f.windows_error, static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
     EXPECT_STREQ(f.where, "CreateFile");
     EXPECT_EQ(f.station, -1);
-    EXPECT_EQ(LastFailureText(),
+    EXPECT_EQ(ReadLastFailureText(),
               "BdOpen returned -4 (no board device found, or opening it failed): Windows error 2 in CreateFile");
 }
 
@@ -62,7 +62,7 @@ TEST(FailureCauses, DriversFinalCodeThenTheBrokenPipe) {
 
     ASSERT_TRUE(Control(pipe, kOpInjectCode, 1, -32801, 1));
     ASSERT_EQ(AxFeed(1, 10), -32801);
-    QRL_FAILURE f = LastFailure();
+    QRL_FAILURE f = ReadLastFailure();
     EXPECT_STREQ(f.function, "AxFeed");
     EXPECT_EQ(f.status, -32801);
     EXPECT_EQ(f.origin, QRL_ORIGIN_DRIVER);
@@ -71,21 +71,21 @@ TEST(FailureCauses, DriversFinalCodeThenTheBrokenPipe) {
     EXPECT_EQ(f.station, 1);
     EXPECT_EQ(f.select_code, 2);
     EXPECT_EQ(f.command, 0x36);
-    EXPECT_EQ(LastFailureText(), "AxFeed returned -32801 (final driver return code): the driver answered -32801 "
+    EXPECT_EQ(ReadLastFailureText(), "AxFeed returned -32801 (final driver return code): the driver answered -32801 "
                           "(station 1, SelectCode 2, command 0x36)");
     ASSERT_EQ(AxFeed(1, 10), QRL_OK) << "the injection was for one exchange";
 
     ASSERT_TRUE(server.Kill());
     uint16_t st = 0;
     ASSERT_EQ(StdtStGet(1, &st), QRL_E_IO);
-    f = LastFailure();
+    f = ReadLastFailure();
     EXPECT_STREQ(f.function, "StdtStGet");
     EXPECT_EQ(f.origin, QRL_ORIGIN_WINDOWS);
     EXPECT_STREQ(f.where, "TransactNamedPipe");
     EXPECT_NE(f.windows_error, 0u);
     EXPECT_EQ(f.station, 1);
     EXPECT_EQ(f.select_code, 1);
-    std::printf("[ detail ] %s\n", LastFailureText().c_str());
+    std::printf("[ detail ] %s\n", ReadLastFailureText().c_str());
     EXPECT_EQ(BdClose(0), QRL_E_IO);
 }
 
@@ -115,7 +115,7 @@ TEST(FailureCauses, TwoThreadsFailingDifferentlyEachReadTheirOwn) {
     ASSERT_EQ(BdOpen(0, 10, 0, types), QRL_OK);
     ASSERT_EQ(SvOn(1), QRL_OK);
     ASSERT_EQ(McodePut(1, 16, 0), QRL_E_ARG);  // the main thread's own failure
-    const QRL_FAILURE mine = LastFailure();
+    const QRL_FAILURE mine = ReadLastFailure();
     ASSERT_EQ(AxFeed(1, 60000), QRL_OK);      // 3 s of moving: never ready meanwhile
 
     RefusingThread refusing;
@@ -141,7 +141,7 @@ TEST(FailureCauses, TwoThreadsFailingDifferentlyEachReadTheirOwn) {
     EXPECT_EQ(timing.status, QRL_E_RDYWAIT);
     EXPECT_EQ(timing.station, 1);
     EXPECT_EQ(timing.sequence, 300u);
-    const QRL_FAILURE now = LastFailure();
+    const QRL_FAILURE now = ReadLastFailure();
     EXPECT_EQ(std::memcmp(&now, &mine, sizeof now), 0) << "the other threads' failures are not the main thread's";
     EXPECT_STREQ(now.function, "McodePut");
 
