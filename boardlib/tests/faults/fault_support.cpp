@@ -170,7 +170,7 @@ bool WriteDword(const char* path, const char* name, DWORD v) {
 
 bool MakeKey(const char* path) {
     HKEY h;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_QUERY_VALUE, nullptr, &h, nullptr) !=
         ERROR_SUCCESS)
         return false;
     RegCloseKey(h);
@@ -205,7 +205,7 @@ LogKeys::SavedKey LogKeys::Save(const char* path) {
 void LogKeys::Restore(const char* path, const SavedKey& k) {
     if (!k.existed) return;
     HKEY h;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &h, nullptr) !=
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr) !=
         ERROR_SUCCESS)
         return;
     for (const SavedValue& v : k.values)
