@@ -130,7 +130,10 @@ TEST(ServerKilled, CallsFailPromptlyAndTheNextOpenAfterARestartWorks) {
     ASSERT_GE(completed.load(), 60);
 
     double first_failure = -1, max_ms = 0, max_after_ms = 0;
-    int before = 0, after = 0;
+    // after: calls made once the server was gone; after_kill also counts those made
+    // while Kill was still waiting for the process to end, which under load can be
+    // many (each fails within microseconds once the pipe has broken).
+    int before = 0, after = 0, after_kill = 0;
     for (const Call& c : calls) {
         const double ms = c.end - c.start;
         if (ms > max_ms) max_ms = ms;
@@ -142,6 +145,7 @@ TEST(ServerKilled, CallsFailPromptlyAndTheNextOpenAfterARestartWorks) {
             // In flight at the kill or made afterwards: ends promptly.
             EXPECT_LE(c.end - t_gone, kPromptMs) << c.what << " ended late after the kill";
         }
+        if (c.start > t_kill) ++after_kill;
         if (c.start > t_gone) {
             ++after;
             if (ms > max_after_ms) max_after_ms = ms;
@@ -150,14 +154,16 @@ TEST(ServerKilled, CallsFailPromptlyAndTheNextOpenAfterARestartWorks) {
         if (c.result == QRL_E_IO && first_failure < 0) first_failure = c.end;
     }
     ASSERT_GT(before, 0);
-    ASSERT_GE(after, 50) << "the thread kept calling after the kill";
+    ASSERT_GE(after_kill, 50) << "the thread kept calling after the kill";
     ASSERT_GE(first_failure, 0);
     EXPECT_LE(first_failure - t_kill, kPromptMs);
     EXPECT_LE(max_ms, kLimitMs) << "no call of the batch may take longer than its limit";
     EXPECT_LE(max_after_ms, 100.0) << "a call on a dead pipe fails without waiting";
-    std::printf("[ timing ] kill: %d calls before, %d after; first -1 %.1f ms after the kill; "
-                "longest call %.1f ms, longest after the kill %.2f ms; thread ended %.1f ms after\n",
-                before, after, first_failure - t_kill, max_ms, max_after_ms, t_ended - t_kill);
+    std::printf("[ timing ] kill: %d calls before, %d after (%d once the process was gone, %.1f ms later); "
+                "first -1 %.1f ms after the kill; longest call %.1f ms, longest after the kill %.2f ms; "
+                "thread ended %.1f ms after\n",
+                before, after_kill, after, t_gone - t_kill, first_failure - t_kill, max_ms, max_after_ms,
+                t_ended - t_kill);
 
     // BdClose on the dead pipe: the final direct write fails, so -1, the board is
     // closed for commands, and the device handle released all the same.
