@@ -200,7 +200,8 @@ TEST_F(FailureDetail, AWindowsErrorIsTheCauseOfTheCallThatMetIt) {
     EXPECT_EQ(f.windows_error, 2u);
     EXPECT_STREQ(f.where, "CreateFile");
     EXPECT_EQ(f.station, -1);
-    EXPECT_EQ(ReadLastFailureText(), "BdOpen returned -4 (no board device found, or opening it failed): Windows error 2 in CreateFile");
+    EXPECT_EQ(ReadLastFailureText(),
+              "BdOpen returned -4 (no board device found, or opening it failed): Windows error 2 in CreateFile");
 
     open_fails = false;
     ASSERT_EQ(BdOpen(0, 10, 0, types), QRL_OK) << "every exchange met an error and recovered";

@@ -71,8 +71,9 @@ TEST(FailureCauses, DriversFinalCodeThenTheBrokenPipe) {
     EXPECT_EQ(f.station, 1);
     EXPECT_EQ(f.select_code, 2);
     EXPECT_EQ(f.command, 0x36);
-    EXPECT_EQ(ReadLastFailureText(), "AxFeed returned -32801 (final driver return code): the driver answered -32801 "
-                          "(station 1, SelectCode 2, command 0x36)");
+    EXPECT_EQ(ReadLastFailureText(),
+              "AxFeed returned -32801 (final driver return code): the driver answered -32801 "
+              "(station 1, SelectCode 2, command 0x36)");
     ASSERT_EQ(AxFeed(1, 10), QRL_OK) << "the injection was for one exchange";
 
     ASSERT_TRUE(server.Kill());

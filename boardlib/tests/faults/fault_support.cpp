@@ -2,7 +2,6 @@
 #include "fault_support.h"
 
 #include "handle_count.h"
-#include "stopwatch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -30,9 +29,6 @@ uint32_t GetU32(const uint8_t* p) {
 std::string Dir(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
 
 }  // namespace
-
-double NowMs() { return qrltest::NowMs(); }
-
 
 DWORD HandleCount() { return qrltest::ProcessHandleCount(); }
 

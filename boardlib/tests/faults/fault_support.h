@@ -9,10 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "stopwatch.h"
+
 namespace flt {
 
-// Milliseconds on a monotonic clock (QueryPerformanceCounter).
-double NowMs();
+using qrltest::NowMs;
 
 // Handles the process holds now.
 DWORD HandleCount();
